@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Kaviro needs to build, run and test, when missing.
+# Usage: scripts/deps.sh [build|test]   (test adds the servers the tests talk to)
+set -euo pipefail
+
+packages=(cmake g++ make pkg-config libssl-dev libgtest-dev libgmock-dev libbenchmark-dev
+          qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
+          qt6-translations-l10n sqlite3)
+if [ "${1:-build}" = test ]; then
+  packages+=(vsftpd python3-pyftpdlib postgresql curl xvfb)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installiere fehlende Pakete: ${missing[*]}" >&2
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
