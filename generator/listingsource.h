@@ -1,0 +1,17 @@
+#pragma once
+
+#include "store/webdata.h"
+
+namespace kaviro {
+
+// What the page generator needs of the snapshot: its row count and its rows by
+// index. The data module implements it; tests answer from memory.
+class ListingSource {
+public:
+    virtual ~ListingSource() = default;
+    virtual int webDataCount() const = 0;
+    // Valid for 0 <= index < webDataCount() while the snapshot rows exist.
+    virtual const WebDataRow &webDataRow(int index) const = 0;
+};
+
+} // namespace kaviro
