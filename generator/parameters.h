@@ -1,0 +1,101 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kaviro {
+
+// Ordered name/value list: the parameters of a tag (names may repeat there)
+// and the parameters a template declares. Names compare exactly.
+class StringParameters {
+public:
+    struct Pair {
+        std::string name;
+        std::string value;
+        bool operator==(const Pair &) const = default;
+    };
+
+    int count() const { return static_cast<int>(m_items.size()); }
+    bool empty() const { return m_items.empty(); }
+    // Callers give valid indexes.
+    const std::string &name(int index) const { return m_items[static_cast<std::size_t>(index)].name; }
+    const std::string &value(int index) const { return m_items[static_cast<std::size_t>(index)].value; }
+
+    // Index of the first pair of that name, -1 when none.
+    int indexOf(std::string_view name) const;
+    // Value of the first pair of that name, nullptr when none.
+    const std::string *find(std::string_view name) const;
+    // Appends text to the value of the pair of that name, or adds the pair.
+    int addOrAppend(std::string_view name, std::string_view text);
+    // Adds a pair at the end even when the name exists (the tag reader).
+    void add(std::string name, std::string value);
+    void clear() { m_items.clear(); }
+
+    // One "name=value" line per pair, in order.
+    std::vector<std::string> toLines() const;
+
+    bool operator==(const StringParameters &) const = default;
+
+private:
+    std::vector<Pair> m_items;
+};
+
+// A named list of search-string/replacement pairs. Search strings are never
+// empty. Besides the pairs it keeps which bytes can start a search string, so
+// that translating long values copies runs of other bytes at once.
+class TranslationTable {
+public:
+    explicit TranslationTable(std::string name = {}) : m_name(std::move(name)) {}
+
+    const std::string &name() const { return m_name; }
+    const StringParameters &pairs() const { return m_pairs; }
+    int addOrAppend(std::string_view search, std::string_view replacement);
+    bool mayStartMatch(unsigned char c) const { return m_starts[c] != 0; }
+
+    bool operator==(const TranslationTable &other) const
+    {
+        return m_name == other.m_name && m_pairs == other.m_pairs;
+    }
+
+private:
+    std::string m_name;
+    StringParameters m_pairs;
+    std::array<std::uint8_t, 256> m_starts{};
+};
+
+// The tables a template declares, in declaration order; names are unique and
+// compare exactly. At most one table is the default table.
+class TranslationTables {
+public:
+    int count() const { return static_cast<int>(m_tables.size()); }
+    const TranslationTable &at(int index) const { return m_tables[static_cast<std::size_t>(index)]; }
+    TranslationTable &at(int index) { return m_tables[static_cast<std::size_t>(index)]; }
+    int indexOf(std::string_view name) const;
+
+    // Throws Error "Duplicate translation table name." for a taken name.
+    TranslationTable &add(std::string_view name);
+    void clear();
+
+    int defaultIndex() const { return m_defaultIndex; }
+    // -1 for no default table; anything else outside the tables throws.
+    void setDefault(int index);
+    const TranslationTable *defaultTable() const
+    {
+        return m_defaultIndex < 0 ? nullptr : &m_tables[static_cast<std::size_t>(m_defaultIndex)];
+    }
+
+private:
+    std::vector<TranslationTable> m_tables;
+    int m_defaultIndex = -1;
+};
+
+// Replaces, from left to right, the first pair (in table order) whose search
+// string stands at the current place; replacements are never looked at again.
+std::string translate(const TranslationTable &table, std::string_view text);
+// The same, appending to out.
+void translateInto(const TranslationTable &table, std::string_view text, std::string &out);
+
+} // namespace kaviro
