@@ -1,0 +1,79 @@
+#include "settings/integertext.h"
+
+#include "common/error.h"
+
+#include <limits>
+
+namespace kaviro {
+
+namespace {
+
+int digitValue(char c, int base)
+{
+    int value = -1;
+    if (c >= '0' && c <= '9')
+        value = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        value = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        value = c - 'A' + 10;
+    return value < base ? value : -1;
+}
+
+} // namespace
+
+std::optional<std::int32_t> parseInteger(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int base = 10;
+    if (i < text.size() && text[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == text.size())
+        return std::nullopt;
+
+    // One beyond the largest magnitude, so that the most negative value fits.
+    constexpr std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const int digit = digitValue(text[i], base);
+        if (digit < 0)
+            return std::nullopt;
+        value = value * base + digit;
+        if (value > limit)
+            return std::nullopt;
+    }
+    if (negative)
+        value = -value;
+    if (value > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+std::int32_t toInteger(std::string_view text)
+{
+    if (const auto value = parseInteger(text))
+        return *value;
+    throw Error(notAnIntegerMessage(text));
+}
+
+std::string notAnIntegerMessage(std::string_view text)
+{
+    std::string message = "'";
+    message += text;
+    message += "' ist kein g\xFC" "ltiger Integerwert";
+    return message;
+}
+
+} // namespace kaviro

@@ -1,0 +1,150 @@
+#include "settings/settings.h"
+
+#include "common/error.h"
+#include "common/version.h"
+#include "settings/inifile.h"
+#include "settings/passwordcipher.h"
+
+#include <algorithm>
+#include <climits>
+#include <ctime>
+#include <iomanip>
+#include <locale>
+#include <sstream>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace kaviro {
+
+namespace {
+
+constexpr std::string_view sectionApplication = "Application";
+constexpr std::string_view sectionTemplate = "Template";
+constexpr std::string_view sectionFtp = "FTP";
+constexpr std::string_view sectionDatabase = "Database";
+
+} // namespace
+
+std::string programFilePath()
+{
+    char buffer[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0)
+        throw Error("Der Pfad der Programmdatei ist nicht zu ermitteln.");
+    std::string path(buffer, std::size_t(length));
+    // A program file replaced while it runs (a rebuild) still has its name.
+    constexpr std::string_view deleted = " (deleted)";
+    if (path.ends_with(deleted))
+        path.resize(path.size() - deleted.size());
+    return path;
+}
+
+std::string settingsFileNameFor(std::string_view programPath)
+{
+    const std::size_t slash = programPath.rfind('/');
+    const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::size_t dot = programPath.rfind('.');
+    const std::size_t end = dot != std::string_view::npos && dot >= nameStart ? dot : programPath.size();
+    return std::string(programPath.substr(0, end)) + ".ini";
+}
+
+std::string settingsFileName()
+{
+    return settingsFileNameFor(programFilePath());
+}
+
+void loadSettings(const std::string &fileName, Settings &settings)
+{
+    loadTemplateSettings(fileName, settings);
+    loadFtpSettings(fileName, settings);
+    loadDatabaseSettings(fileName, settings);
+}
+
+void loadTemplateSettings(const std::string &fileName, Settings &settings)
+{
+    const IniFile ini(fileName);
+    if (!ini.exists())
+        return;
+    settings.templateFilename = ini.readString(sectionTemplate, "Filename");
+    settings.templateOutput = ini.readString(sectionTemplate, "Output");
+    settings.rowsPerPage = std::clamp(ini.readInteger(sectionTemplate, "RowsPerPage", 5),
+                                      minRowsPerPage, maxRowsPerPage);
+    settings.multiPage = ini.readBool(sectionTemplate, "MultiPage", false);
+}
+
+void loadFtpSettings(const std::string &fileName, Settings &settings)
+{
+    const IniFile ini(fileName);
+    if (!ini.exists())
+        return;
+    settings.useProxy = ini.readBool(sectionFtp, "UseProxy", false);
+    settings.proxyServer = ini.readString(sectionFtp, "ProxyServer");
+    settings.proxyPort = ini.readInteger(sectionFtp, "ProxyPort", 8080);
+    settings.ftpServer = ini.readString(sectionFtp, "FTPServer");
+    settings.ftpPort = ini.readInteger(sectionFtp, "FTPPort", 21);
+    settings.ftpPath = ini.readString(sectionFtp, "Path");
+    settings.ftpUser = ini.readString(sectionFtp, "User");
+    settings.ftpPassword = decodePassword(ini.readString(sectionFtp, "Password"));
+}
+
+void loadDatabaseSettings(const std::string &fileName, Settings &settings)
+{
+    const IniFile ini(fileName);
+    if (!ini.exists())
+        return;
+    settings.connectionString = ini.readString(sectionDatabase, "ConnectionString");
+}
+
+std::string currentShortDate()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    std::ostringstream out;
+    const char *format = "%d.%m.%Y";
+    try {
+        const std::locale user("");
+        if (user.name() != "C" && user.name() != "POSIX") {
+            out.imbue(user);
+            format = "%x";
+        }
+    } catch (const std::runtime_error &) {
+        // An unknown locale in the environment: keep the plain form.
+    }
+    out << std::put_time(&local, format);
+    return out.str();
+}
+
+void saveSettings(const std::string &fileName, const Settings &settings,
+                  const std::function<std::string()> &today)
+{
+    IniFile ini(fileName);
+    const bool existed = ini.exists();
+    const auto check = [&](bool written) {
+        if (!written)
+            throw Error("nach " + fileName + " kann nicht geschrieben werden");
+    };
+
+    if (!existed)
+        check(ini.writeString(sectionApplication, "FirstStart", today()));
+    check(ini.writeString(sectionApplication, "Version", version::fileVersion));
+    check(ini.writeString(sectionApplication, "LastCompiled", version::buildTime));
+
+    check(ini.writeString(sectionTemplate, "Filename", settings.templateFilename));
+    check(ini.writeString(sectionTemplate, "Output", settings.templateOutput));
+    check(ini.writeBool(sectionTemplate, "MultiPage", settings.multiPage));
+    check(ini.writeInteger(sectionTemplate, "RowsPerPage", settings.rowsPerPage));
+
+    check(ini.writeBool(sectionFtp, "UseProxy", settings.useProxy));
+    check(ini.writeString(sectionFtp, "ProxyServer", settings.proxyServer));
+    check(ini.writeInteger(sectionFtp, "ProxyPort", settings.proxyPort));
+    check(ini.writeString(sectionFtp, "FTPServer", settings.ftpServer));
+    check(ini.writeInteger(sectionFtp, "FTPPort", settings.ftpPort));
+    check(ini.writeString(sectionFtp, "Path", settings.ftpPath));
+    check(ini.writeString(sectionFtp, "User", settings.ftpUser));
+    check(ini.writeString(sectionFtp, "Password", encodePassword(settings.ftpPassword)));
+
+    check(ini.writeString(sectionDatabase, "ConnectionString", settings.connectionString));
+}
+
+} // namespace kaviro

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kaviro {
+
+// Every setting of the program. The options dialog owns the one instance;
+// everybody else reads it in place. Texts are Windows-1252 bytes; the
+// password is held in plain text and enciphered only in the file.
+struct Settings {
+    std::string templateFilename;
+    std::string templateOutput;
+    bool multiPage = false;
+    std::int32_t rowsPerPage = 5; // always within 1..100
+    bool useProxy = false;
+    std::string proxyServer;
+    std::int32_t proxyPort = 0;
+    std::string ftpServer;
+    std::int32_t ftpPort = 0;
+    std::string ftpPath;
+    std::string ftpUser;
+    std::string ftpPassword;
+    std::string connectionString;
+
+    bool operator==(const Settings &) const = default;
+};
+
+inline constexpr std::int32_t minRowsPerPage = 1;
+inline constexpr std::int32_t maxRowsPerPage = 100;
+
+// The running program's file (/proc/self/exe). Raises kaviro::Error when the
+// system does not tell.
+std::string programFilePath();
+// The settings file that belongs to a program file: same folder, extension
+// (from the last "." of the file name on) replaced by ".ini", or ".ini"
+// appended when the name has none.
+std::string settingsFileNameFor(std::string_view programPath);
+// settingsFileNameFor(programFilePath()).
+std::string settingsFileName();
+
+// Each loader does nothing when no file exists under fileName; otherwise it
+// puts its keys into the record, taking the default of a missing key or an
+// unconvertible number. loadSettings runs the three in this order.
+//
+// A stored password that cannot be decoded raises the error of
+// decodePassword out of loadFtpSettings (and so out of loadSettings): the
+// template values and the FTP values up to the user are then taken over, the
+// password keeps its previous value and the database settings are not read.
+void loadSettings(const std::string &fileName, Settings &settings);
+void loadTemplateSettings(const std::string &fileName, Settings &settings);
+void loadFtpSettings(const std::string &fileName, Settings &settings);
+void loadDatabaseSettings(const std::string &fileName, Settings &settings);
+
+// Today's date in the short date format of the environment's locale, or as
+// dd.mm.yyyy when that locale is the plain C one. The desktop program passes
+// its own (the system locale's) instead.
+std::string currentShortDate();
+
+// Writes every key, each by its own write of the file, in the file's order:
+// FirstStart (only when no file existed, with today()), Version,
+// LastCompiled, then the Template, FTP and Database keys. A write that fails
+// raises kaviro::Error "nach <fileName> kann nicht geschrieben werden"; the
+// keys before it keep their new values, the rest their old ones.
+void saveSettings(const std::string &fileName, const Settings &settings,
+                  const std::function<std::string()> &today = currentShortDate);
+
+} // namespace kaviro

@@ -1,0 +1,315 @@
+#include "settings/settings.h"
+
+#include "common/error.h"
+#include "common/version.h"
+#include "settings/inifile.h"
+
+#include "testfiles.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace kaviro;
+using kaviro::test::readBytes;
+using kaviro::test::TempDir;
+using kaviro::test::writeBytes;
+
+namespace {
+
+std::string fixedDate() { return "10.12.2026"; }
+
+std::string cannotWrite(const std::string &fileName)
+{
+    return "nach " + fileName + " kann nicht geschrieben werden";
+}
+
+Settings sample()
+{
+    Settings s;
+    s.templateFilename = "/home/vermieter/listen.templ";
+    s.templateOutput = "/tmp/seiten";
+    s.multiPage = true;
+    s.rowsPerPage = 7;
+    s.useProxy = true;
+    s.proxyServer = "proxy.example";
+    s.proxyPort = 3128;
+    s.ftpServer = "ftp.example";
+    s.ftpPort = -1;
+    s.ftpPath = "/www/wohnungen";
+    s.ftpUser = "m\xFCller";
+    s.ftpPassword = "Gr\xFC\xDF" "e \x80 und mehr als sechzehn Zeichen";
+    s.connectionString = "Provider=SQLite;Data Source=/home/vermieter/listings.db";
+    return s;
+}
+
+} // namespace
+
+TEST(Settings, SettingsFileNameBesideTheProgram)
+{
+    const struct {
+        const char *program, *expected;
+    } cases[] = {
+        {"/opt/kaviro/x.exe", "/opt/kaviro/x.ini"},
+        {"/opt/kaviro/x", "/opt/kaviro/x.ini"},
+        {"/opt/kaviro/a.b.exe", "/opt/kaviro/a.b.ini"},
+        {"/opt/kaviro.d/x", "/opt/kaviro.d/x.ini"},
+        {"x", "x.ini"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(settingsFileNameFor(c.program), c.expected);
+    EXPECT_EQ(settingsFileName(), std::string(KAVIRO_BINARY_DIR) + "/bin/kaviro_settings_tests.ini");
+}
+
+TEST(Settings, WithoutAFileNothingIsLoaded)
+{
+    TempDir dir;
+    Settings initial;
+    EXPECT_EQ(initial.rowsPerPage, 5);
+    EXPECT_EQ(initial.proxyPort, 0);
+    EXPECT_EQ(initial.ftpPort, 0);
+    EXPECT_FALSE(initial.multiPage || initial.useProxy);
+    loadSettings(dir.file("none.ini"), initial);
+    EXPECT_EQ(initial, Settings());
+
+    Settings edited = sample();
+    loadSettings(dir.file("none.ini"), edited);
+    EXPECT_EQ(edited, sample());
+}
+
+TEST(Settings, FirstSaveWritesEveryKeyInOrderAndFirstStartOnce)
+{
+    TempDir dir;
+    const std::string name = dir.file("kaviro.ini");
+    Settings s;
+    s.templateFilename = "t.templ";
+    s.rowsPerPage = 12;
+    s.useProxy = true;
+    s.proxyPort = -8;
+    s.ftpPort = 21;
+    saveSettings(name, s, fixedDate);
+    const std::string expected = std::string("[Application]\n"
+                                             "FirstStart=10.12.2026\n"
+                                             "Version=1.0.0.11\n"
+                                             "LastCompiled=") + version::buildTime + "\n"
+                                 "\n"
+                                 "[Template]\n"
+                                 "Filename=t.templ\n"
+                                 "Output=\n"
+                                 "MultiPage=0\n"
+                                 "RowsPerPage=12\n"
+                                 "\n"
+                                 "[FTP]\n"
+                                 "UseProxy=1\n"
+                                 "ProxyServer=\n"
+                                 "ProxyPort=-8\n"
+                                 "FTPServer=\n"
+                                 "FTPPort=21\n"
+                                 "Path=\n"
+                                 "User=\n"
+                                 "Password=\n"
+                                 "\n"
+                                 "[Database]\n"
+                                 "ConnectionString=\n";
+    EXPECT_EQ(readBytes(name), expected);
+    struct stat st {};
+    ASSERT_EQ(::stat(name.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    saveSettings(name, s, [] { return std::string("11.12.2026"); });
+    EXPECT_EQ(readBytes(name), expected) << "FirstStart written again";
+
+    std::filesystem::remove(name);
+    saveSettings(name, s, [] { return std::string("12.12.2026"); });
+    EXPECT_EQ(IniFile(name).readString("Application", "FirstStart"), "12.12.2026");
+}
+
+TEST(Settings, SaveAndLoadRoundTrip)
+{
+    TempDir dir;
+    const std::string name = dir.file("kaviro.ini");
+    saveSettings(name, sample(), fixedDate);
+    Settings loaded;
+    loadSettings(name, loaded);
+    EXPECT_EQ(loaded, sample());
+    EXPECT_EQ(IniFile(name).readString("FTP", "Password").find("und"), std::string::npos)
+        << "password stored in plain text";
+}
+
+TEST(Settings, ReadingConventions)
+{
+    TempDir dir;
+    const std::string name = dir.file("kaviro.ini");
+    using Field = std::function<std::int32_t(const Settings &)>;
+    const Field rows = [](const Settings &s) { return s.rowsPerPage; };
+    const Field proxyPort = [](const Settings &s) { return s.proxyPort; };
+    const Field ftpPort = [](const Settings &s) { return s.ftpPort; };
+    const Field multiPage = [](const Settings &s) { return std::int32_t(s.multiPage); };
+    const Field useProxy = [](const Settings &s) { return std::int32_t(s.useProxy); };
+    const struct {
+        const char *file;
+        Field field;
+        std::int32_t expected;
+    } cases[] = {
+        {"[Template]\nFilename=x\n", rows, 5},
+        {"[Template]\nFilename=x\n", proxyPort, 8080},
+        {"[Template]\nFilename=x\n", ftpPort, 21},
+        {"[Template]\nFilename=x\n", multiPage, 0},
+        {"[Template]\nFilename=x\n", useProxy, 0},
+        {"[FTP]\nProxyPort=0\n", proxyPort, 0},
+        {"[FTP]\nProxyPort= 3128\n", proxyPort, 3128},
+        {"[Template]\nRowsPerPage=0\n", rows, 1},
+        {"[Template]\nRowsPerPage=-7\n", rows, 1},
+        {"[Template]\nRowsPerPage=500\n", rows, 100},
+        {"[Template]\nRowsPerPage=$64\n", rows, 100},
+        {"[Template]\nRowsPerPage=zehn\n", rows, 5},
+        {"[FTP]\nFTPPort=0x15\n", ftpPort, 21},
+        {"[FTP]\nFTPPort=$15\n", ftpPort, 21},
+        {"[FTP]\nFTPPort=ftp\n", ftpPort, 21},
+        {"[FTP]\nFTPPort=\n", ftpPort, 21},
+        {"[FTP]\nFTPPort=-2121\n", ftpPort, -2121},
+        {"[FTP]\nFTPPort=99999999999\n", ftpPort, 21},
+        {"[Template]\nMultiPage=2\n", multiPage, 1},
+        {"[Template]\nMultiPage=ja\n", multiPage, 0},
+        {"[Template]\nMultiPage=0\n", multiPage, 0},
+        {"[FTP]\nUseProxy=-1\n", useProxy, 1},
+        {"[FTP]\nUseProxy=0x0\n", useProxy, 0},
+    };
+    for (const auto &c : cases) {
+        writeBytes(name, c.file);
+        Settings s;
+        s.multiPage = s.useProxy = true; // a missing key must set the default, not keep these
+        loadSettings(name, s);
+        EXPECT_EQ(c.field(s), c.expected) << c.file;
+    }
+}
+
+TEST(Settings, SaveWritesWhatWasLoadedInItsPlainForm)
+{
+    TempDir dir;
+    const std::string name = dir.file("kaviro.ini");
+    writeBytes(name, "[Template]\nRowsPerPage=500\nMultiPage=2\n"
+                     "[FTP]\nFTPPort=$15\nProxyPort= +0x50\nPassword=\n"
+                     "[Database]\nConnectionString=" + std::string(3000, 'c') + "\n");
+    Settings s;
+    loadSettings(name, s);
+    EXPECT_EQ(s.connectionString, std::string(2047, 'c'));
+    EXPECT_EQ(s.ftpPassword, "");
+    saveSettings(name, s, fixedDate);
+
+    const IniFile ini(name);
+    EXPECT_EQ(ini.readString("Template", "RowsPerPage"), "100");
+    EXPECT_EQ(ini.readString("Template", "MultiPage"), "1");
+    EXPECT_EQ(ini.readString("FTP", "FTPPort"), "21");
+    EXPECT_EQ(ini.readString("FTP", "ProxyPort"), "80");
+    EXPECT_EQ(ini.readString("FTP", "Password", "absent"), "");
+    EXPECT_EQ(readBytes(name).find(std::string(2048, 'c')), std::string::npos);
+    EXPECT_NE(readBytes(name).find("ConnectionString=" + std::string(2047, 'c') + "\n"),
+              std::string::npos);
+    EXPECT_EQ(ini.readString("Application", "FirstStart", "absent"), "absent")
+        << "the file existed, so no FirstStart";
+}
+
+TEST(Settings, AnUndecodablePasswordStopsTheLoadThere)
+{
+    TempDir dir;
+    const std::string name = dir.file("kaviro.ini");
+    writeBytes(name, "[Template]\nFilename=neu.templ\nRowsPerPage=9\n"
+                     "[FTP]\nFTPServer=ftp.neu\nUser=neu\nPassword=06000000ZZ\n"
+                     "[Database]\nConnectionString=neu\n");
+    Settings s;
+    s.ftpPassword = "alt";
+    s.connectionString = "alt";
+    try {
+        loadSettings(name, s);
+        FAIL() << "no error";
+    } catch (const Error &e) {
+        EXPECT_STREQ(e.what(), "'0xZZ' ist kein g\xFC" "ltiger Integerwert");
+    }
+    EXPECT_EQ(s.templateFilename, "neu.templ");
+    EXPECT_EQ(s.rowsPerPage, 9);
+    EXPECT_EQ(s.ftpServer, "ftp.neu");
+    EXPECT_EQ(s.ftpUser, "neu");
+    EXPECT_EQ(s.ftpPassword, "alt");
+    EXPECT_EQ(s.connectionString, "alt");
+}
+
+TEST(Settings, SaveIntoAFolderThatCannotHoldFilesFails)
+{
+    TempDir dir;
+    // A regular file where the folder should be stops root as well.
+    writeBytes(dir.file("kein-ordner"), "");
+    const std::string name = dir.file("kein-ordner") + "/kaviro.ini";
+    try {
+        saveSettings(name, sample(), fixedDate);
+        FAIL() << "no error";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.what(), cannotWrite(name));
+    }
+}
+
+namespace {
+
+// Caps the size of files this process may write, so that a write fails for
+// real (EFBIG) even for root, and puts everything back afterwards.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_saved {};
+    void (*m_handler)(int) = nullptr;
+};
+
+} // namespace
+
+TEST(Settings, AFailedSaveStopsAtThatKeyAndKeepsTheEarlierOnes)
+{
+    TempDir dir;
+    const std::string name = dir.file("kaviro.ini");
+    Settings old = sample();
+    old.ftpServer = "ftp.alt";
+    saveSettings(name, old, fixedDate);
+
+    // Same lengths as before up to FTPServer, whose long value crosses the limit.
+    Settings changed = old;
+    changed.templateFilename[0] = 'X';
+    changed.rowsPerPage = 8;
+    changed.proxyServer[0] = 'X';
+    changed.ftpServer = std::string(500, 's');
+    changed.ftpUser = "neu";
+    changed.connectionString = "neu";
+    try {
+        const FileSizeLimit limit(readBytes(name).size() + 100);
+        saveSettings(name, changed, fixedDate);
+        ADD_FAILURE() << "no error";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.what(), cannotWrite(name));
+    }
+    Settings onDisk;
+    loadSettings(name, onDisk);
+    EXPECT_EQ(onDisk.templateFilename, changed.templateFilename);
+    EXPECT_EQ(onDisk.rowsPerPage, 8);
+    EXPECT_EQ(onDisk.proxyServer, changed.proxyServer);
+    EXPECT_EQ(onDisk.ftpServer, "ftp.alt");
+    EXPECT_EQ(onDisk.ftpUser, old.ftpUser);
+    EXPECT_EQ(onDisk.connectionString, old.connectionString);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()), 1)
+        << "a temporary file was left behind";
+}
