@@ -6,21 +6,16 @@
 
 namespace kaviro {
 
-namespace {
-
-int digitValue(char c, int base)
+int hexDigitValue(char c)
 {
-    int value = -1;
     if (c >= '0' && c <= '9')
-        value = c - '0';
-    else if (c >= 'a' && c <= 'f')
-        value = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-        value = c - 'A' + 10;
-    return value < base ? value : -1;
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
-
-} // namespace
 
 std::optional<std::int32_t> parseInteger(std::string_view text)
 {
@@ -47,8 +42,8 @@ std::optional<std::int32_t> parseInteger(std::string_view text)
     constexpr std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
     std::int64_t value = 0;
     for (; i < text.size(); ++i) {
-        const int digit = digitValue(text[i], base);
-        if (digit < 0)
+        const int digit = hexDigitValue(text[i]);
+        if (digit < 0 || digit >= base)
             return std::nullopt;
         value = value * base + digit;
         if (value > limit)

@@ -17,6 +17,9 @@ std::optional<std::int32_t> parseInteger(std::string_view text);
 // notAnIntegerMessage(text).
 std::int32_t toInteger(std::string_view text);
 
+// 0..15 for "0".."9", "a".."f", "A".."F"; -1 for any other character.
+int hexDigitValue(char c);
+
 // "'<text>' ist kein gültiger Integerwert", Windows-1252 like every text of
 // the settings layer.
 std::string notAnIntegerMessage(std::string_view text);

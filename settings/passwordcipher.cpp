@@ -91,17 +91,6 @@ void runBlocks(std::istream &source, std::int64_t count, const AesKey &key,
     }
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 std::string encodePassword(std::string_view plain)
@@ -172,7 +161,7 @@ std::string hexToBytes(std::string_view text)
         const std::string_view pair = text.substr(i, 2);
         int value = 0;
         for (const char c : pair) {
-            const int digit = hexDigit(c);
+            const int digit = hexDigitValue(c);
             if (digit < 0)
                 throw Error(notAnIntegerMessage("0x" + std::string(pair)));
             value = value * 16 + digit;

@@ -1,0 +1,3 @@
+# Dialogs of this folder; they join the widgets library defined in app/.
+target_sources(kaviro_widgets PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/optionsdialog.cpp)
