@@ -1,0 +1,388 @@
+#include "generator/listingpagegenerator.h"
+
+#include "common/error.h"
+#include "generator/cp1252.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <exception>
+#include <fcntl.h>
+#include <limits>
+#include <unistd.h>
+
+namespace kaviro {
+
+namespace {
+
+const std::string listingLoop = "Loop";
+
+[[noreturn]] void failNotAnInteger(std::string_view text)
+{
+    std::string message = "'";
+    message += text;
+    message += "' ist kein g\xFC" "ltiger Integerwert";
+    throw Error(message);
+}
+
+void appendHtmlLineBreaks(std::string_view text, std::string &out)
+{
+    std::size_t from = 0;
+    for (std::size_t crlf; (crlf = text.find("\r\n", from)) != std::string_view::npos; from = crlf + 2) {
+        out.append(text, from, crlf - from);
+        out += "<br>";
+    }
+    out.append(text, from);
+}
+
+} // namespace
+
+std::string formatFixed(double value, int decimals, char decimalSeparator, int width)
+{
+    std::string out;
+    if (std::isnan(value)) {
+        out = "NAN";
+    } else if (std::isinf(value)) {
+        out = value < 0 ? "-INF" : "INF";
+    } else {
+        // The shortest decimal form that reads back as the same double: the
+        // digits the user typed, not the binary approximation's tail.
+        char buf[40];
+        const auto written = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific).ptr;
+        const std::string_view sci(buf, static_cast<std::size_t>(written - buf));
+        const std::size_t e = sci.find('e');
+        std::string digits(1, sci[0]);
+        if (e > 1)
+            digits.append(sci.substr(2, e - 2));
+        int exponent = 0;
+        const char *expFirst = sci.data() + e + 1;
+        if (*expFirst == '+')
+            ++expFirst;
+        std::from_chars(expFirst, sci.data() + sci.size(), exponent);
+
+        // scaled: the digits of |value| * 10^decimals, rounded half away from zero.
+        const long keep = long{exponent} + 1 + decimals;
+        std::string scaled;
+        if (keep <= 0) {
+            scaled = keep == 0 && digits[0] >= '5' ? "1" : "0";
+        } else {
+            const auto kept = static_cast<std::size_t>(keep);
+            scaled = digits.substr(0, kept);
+            scaled.resize(kept, '0');
+            if (digits.size() > kept && digits[kept] >= '5') {
+                std::size_t i = kept;
+                while (i > 0 && scaled[i - 1] == '9')
+                    scaled[--i] = '0';
+                if (i == 0)
+                    scaled.insert(scaled.begin(), '1');
+                else
+                    ++scaled[i - 1];
+            }
+        }
+        const auto fraction = static_cast<std::size_t>(std::max(decimals, 0));
+        if (scaled.size() <= fraction)
+            scaled.insert(0, fraction + 1 - scaled.size(), '0');
+        const bool zero = scaled.find_first_not_of('0') == std::string::npos;
+        if (std::signbit(value) && !zero)
+            out += '-';
+        out.append(scaled, 0, scaled.size() - fraction);
+        if (fraction > 0) {
+            out += decimalSeparator;
+            out.append(scaled, scaled.size() - fraction);
+        }
+    }
+    if (static_cast<int>(out.size()) < width)
+        out.insert(0, static_cast<std::size_t>(width) - out.size(), ' ');
+    return out;
+}
+
+std::string htmlLineBreaks(std::string_view text)
+{
+    std::string out;
+    appendHtmlLineBreaks(text, out);
+    return out;
+}
+
+std::int32_t wholeNumber(std::string_view text)
+{
+    std::string_view rest = text;
+    while (!rest.empty() && rest.front() == ' ')
+        rest.remove_prefix(1);
+    bool negative = false;
+    if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) {
+        negative = rest.front() == '-';
+        rest.remove_prefix(1);
+    }
+    int base = 10;
+    if (rest.starts_with("0x") || rest.starts_with("0X")) {
+        base = 16;
+        rest.remove_prefix(2);
+    } else if (!rest.empty() && (rest.front() == '$' || rest.front() == 'x' || rest.front() == 'X')) {
+        base = 16;
+        rest.remove_prefix(1);
+    }
+    // Unsigned, so that from_chars takes no second sign.
+    std::uint64_t magnitude = 0;
+    const char *end = rest.data() + rest.size();
+    const auto [stop, error] = std::from_chars(rest.data(), end, magnitude, base);
+    const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
+    if (rest.empty() || stop != end || error != std::errc() || magnitude > limit)
+        failNotAnInteger(text);
+    return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
+                                              : static_cast<std::int64_t>(magnitude));
+}
+
+std::string_view fileNamePart(std::string_view path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// The page being written. Writes go through a buffer that is kept from page
+// to page; a failed write is reported once and the rest of the page dropped.
+class ListingPageGenerator::PageFile {
+public:
+    ~PageFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    bool isOpen() const { return m_fd >= 0; }
+
+    // Creates the file, replacing one of that name.
+    void open(const std::string &name)
+    {
+        const std::string path = cp1252ToUtf8(name);
+        do
+            m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        while (m_fd < 0 && errno == EINTR);
+        if (m_fd < 0)
+            throw Error("Datei " + name + " kann nicht erstellt werden");
+        m_failed = false;
+        m_buffer.clear();
+        m_buffer.reserve(bufferSize);
+    }
+
+    void write(std::string_view text)
+    {
+        if (m_failed)
+            throw Error(writeError);
+        if (m_buffer.size() + text.size() > bufferSize) {
+            flush();
+            if (text.size() >= bufferSize) {
+                writeThrough(text);
+                return;
+            }
+        }
+        m_buffer.append(text);
+    }
+
+    // Keeps what was written so far. A failure to store the rest is an error,
+    // unless the page is being closed because of another one.
+    void close()
+    {
+        bool stored = !m_failed;
+        if (stored) {
+            stored = writeAll(m_buffer);
+            m_buffer.clear();
+        }
+        if (::close(m_fd) != 0 && errno != EINTR)
+            stored = false;
+        m_fd = -1;
+        if (!stored && !m_failed && std::uncaught_exceptions() == 0)
+            throw Error(writeError);
+    }
+
+private:
+    static constexpr std::size_t bufferSize = 64 * 1024;
+    static constexpr const char *writeError = "Stream-Write-Fehler";
+
+    void flush()
+    {
+        writeThrough(m_buffer);
+        m_buffer.clear();
+    }
+
+    void writeThrough(std::string_view bytes)
+    {
+        if (!writeAll(bytes)) {
+            m_failed = true;
+            m_buffer.clear();
+            throw Error(writeError);
+        }
+    }
+
+    bool writeAll(std::string_view bytes) const
+    {
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+
+    int m_fd = -1;
+    bool m_failed = false;
+    std::string m_buffer;
+};
+
+ListingPageGenerator::ListingPageGenerator(const ListingSource &listings)
+    : m_listings(listings), m_pageFile(std::make_unique<PageFile>())
+{
+}
+
+ListingPageGenerator::~ListingPageGenerator() = default;
+
+void ListingPageGenerator::setTemplateFile(const std::string &fileName)
+{
+    m_templateFileName = fileName;
+    if (fileName.empty())
+        return;
+
+    const std::string path = cp1252ToUtf8(fileName);
+    const auto cannotOpen = [&] { return Error("Datei " + fileName + " kann nicht ge\xF6" "ffnet werden"); };
+    int fd;
+    do
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        throw cannotOpen();
+    std::string content;
+    char chunk[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            throw cannotOpen();
+        }
+        if (n == 0)
+            break;
+        content.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    setTemplateText(content);
+}
+
+std::string ListingPageGenerator::pageFileName(std::int64_t n) const
+{
+    std::string name = m_outputDir;
+    if (name.empty() || name.back() != '/')
+        name += '/';
+    const std::string_view base = fileNamePart(m_templateFileName);
+    name += base.substr(0, base.rfind('.'));
+    if (n > 1)
+        name += std::to_string(n);
+    name += ".html";
+    return name;
+}
+
+std::int32_t ListingPageGenerator::effectiveRowsPerPage() const
+{
+    // The settings keep 1..100; a smaller number would divide by zero here
+    // and put one listing on each page in the loop, so it counts as 1.
+    return std::max<std::int32_t>(m_rowsPerPage, 1);
+}
+
+std::int32_t ListingPageGenerator::pageCount() const
+{
+    if (!m_multiPage)
+        return 1;
+    const std::int32_t rows = effectiveRowsPerPage();
+    const std::int32_t count = std::max(m_listings.webDataCount(), 0);
+    return count / rows + (count % rows != 0 ? 1 : 0);
+}
+
+std::int64_t ListingPageGenerator::pageAtOffset(const StringParameters &tagParams) const
+{
+    const std::string *offset = tagParams.find("offset");
+    return std::int64_t{pageNumber()} + (offset ? wholeNumber(*offset) : 0);
+}
+
+const WebDataRow &ListingPageGenerator::currentRow() const
+{
+    return m_listings.webDataRow(loopCounterByName(listingLoop));
+}
+
+void ListingPageGenerator::evaluateCondition(const std::string &name, const StringParameters &tagParams,
+                                             bool &result)
+{
+    if (name == "Header") {
+        result = pageNumber() == 1;
+    } else if (name == "Footer") {
+        result = pageNumber() == pageCount();
+    } else if (name == "MultiPage") {
+        result = m_multiPage;
+    } else if (name == "PageExist") {
+        const std::int64_t page = pageAtOffset(tagParams);
+        result = page >= 1 && page <= pageCount();
+    } else {
+        throw Error("Unkown IF Tag : " + name);
+    }
+}
+
+void ListingPageGenerator::checkLoop(int index, const std::string &name, const StringParameters &, bool &finished)
+{
+    if (name != listingLoop)
+        return;
+    finished = loopCounter(index) >= m_listings.webDataCount();
+    if (!finished && m_multiPage && loopPageCounter(index) >= effectiveRowsPerPage())
+        requestNewPage();
+}
+
+void ListingPageGenerator::getMacroValue(const std::string &name, const StringParameters &tagParams,
+                                         std::string &value, bool &)
+{
+    if (name == "Wohnung") {
+        value = currentRow().wohnung;
+    } else if (name == "Flaeche") {
+        value = formatFixed(currentRow().flaeche, 1, m_decimalSeparator);
+        value += " qm";
+    } else if (name == "Strasse") {
+        value = currentRow().strasse;
+    } else if (name == "PLZ") {
+        value = currentRow().plz;
+    } else if (name == "Ort") {
+        value = currentRow().ort;
+    } else if (name == "Beschreibung") {
+        appendHtmlLineBreaks(currentRow().beschreibung, value);
+    } else if (name == "Miete" || name == "Nebenkosten") {
+        const WebDataRow &row = currentRow();
+        value = formatFixed(name == "Miete" ? row.miete : row.nebenkosten, 2, m_decimalSeparator);
+        value += " \x80"; // the euro sign of Windows-1252
+    } else if (name == "FileName") {
+        value = fileNamePart(pageFileName(pageAtOffset(tagParams)));
+    } else if (name == "PageNum") {
+        value = std::to_string(pageAtOffset(tagParams));
+    } else if (name == "TotalPageNum") {
+        value = std::to_string(pageCount());
+    }
+}
+
+void ListingPageGenerator::beginPage(int pageNumber)
+{
+    if (m_pageFile->isOpen())
+        throw Error("Internal error. Outpust stream already exist.");
+    m_pageFile->open(pageFileName(pageNumber));
+}
+
+void ListingPageGenerator::endPage(int)
+{
+    if (m_pageFile->isOpen())
+        m_pageFile->close();
+}
+
+void ListingPageGenerator::emitText(std::string_view text)
+{
+    if (m_pageFile->isOpen())
+        m_pageFile->write(text);
+}
+
+} // namespace kaviro

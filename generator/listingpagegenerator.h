@@ -1,0 +1,98 @@
+#pragma once
+
+#include "generator/listingsource.h"
+#include "generator/templateengine.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kaviro {
+
+// Fixed-point text of value as Format("%<width>.<decimals>f") gives it:
+// rounded half away from zero on the value's shortest decimal form (so 0.15
+// gives 0.2, as the user typed it), a leading minus, no thousands separator,
+// the given decimal separator, blanks on the left up to width.
+std::string formatFixed(double value, int decimals, char decimalSeparator, int width = 8);
+
+// Every CR LF pair becomes "<br>"; a lone CR or LF stays.
+std::string htmlLineBreaks(std::string_view text);
+
+// A tag parameter read as a whole number: leading blanks, an optional sign,
+// decimal digits or hexadecimal ones after "$", "x" or "0x". Anything else
+// throws Error "'<text>' ist kein gültiger Integerwert".
+std::int32_t wholeNumber(std::string_view text);
+
+// The part of a path after its last "/".
+std::string_view fileNamePart(std::string_view path);
+
+// Turns the active listings into HTML pages: answers the engine's hooks from
+// the snapshot and writes each page into its own file, named after the
+// template, in the output folder.
+//
+// Template vocabulary: the loop "Loop" (one iteration per listing); the
+// macros Wohnung, Flaeche, Strasse, PLZ, Ort, Beschreibung, Miete and
+// Nebenkosten (inside "Loop"), FileName and PageNum (optional "offset"),
+// TotalPageNum; the conditions Header, Footer, MultiPage and PageExist
+// (optional "offset").
+//
+// All texts, file names included, are Windows-1252 like the settings they
+// come from; a name is converted to the file system's UTF-8 only when a file
+// is opened.
+class ListingPageGenerator : public TemplateEngine {
+public:
+    explicit ListingPageGenerator(const ListingSource &listings);
+    ~ListingPageGenerator() override;
+
+    // Loads the template file and reads its declarations; their errors and
+    // "Datei %s kann nicht geöffnet werden" are thrown. An empty name keeps
+    // the template loaded last (none at first: an empty template).
+    void setTemplateFile(const std::string &fileName);
+    const std::string &templateFileName() const { return m_templateFileName; }
+
+    void setOutputDir(std::string dir) { m_outputDir = std::move(dir); }
+    const std::string &outputDir() const { return m_outputDir; }
+    void setMultiPage(bool on) { m_multiPage = on; }
+    bool multiPage() const { return m_multiPage; }
+    void setRowsPerPage(std::int32_t rows) { m_rowsPerPage = rows; }
+    std::int32_t rowsPerPage() const { return m_rowsPerPage; }
+    // The user's decimal separator, used by the number macros.
+    void setDecimalSeparator(char separator) { m_decimalSeparator = separator; }
+    char decimalSeparator() const { return m_decimalSeparator; }
+
+    // Full name of page n: the output folder, "/", the template's name with
+    // ".html" for its extension, n before ".html" when n > 1.
+    std::string pageFileName(std::int64_t n) const;
+    // 1 in single-page mode; in multi-page mode the listings divided by the
+    // rows per page, rounded up (0 without listings).
+    std::int32_t pageCount() const;
+
+protected:
+    void runFinished() override {}
+    void runStarting() override {}
+    void evaluateCondition(const std::string &name, const StringParameters &tagParams, bool &result) override;
+    void checkLoop(int index, const std::string &name, const StringParameters &tagParams, bool &finished) override;
+    void getMacroValue(const std::string &name, const StringParameters &tagParams, std::string &value,
+                       bool &translate) override;
+    void beginPage(int pageNumber) override;
+    void endPage(int pageNumber) override;
+    void emitText(std::string_view text) override;
+
+private:
+    class PageFile;
+
+    std::int64_t pageAtOffset(const StringParameters &tagParams) const;
+    std::int32_t effectiveRowsPerPage() const;
+    const WebDataRow &currentRow() const;
+
+    const ListingSource &m_listings;
+    std::unique_ptr<PageFile> m_pageFile;
+    std::string m_templateFileName;
+    std::string m_outputDir;
+    bool m_multiPage = false;
+    std::int32_t m_rowsPerPage = 0;
+    char m_decimalSeparator = '.';
+};
+
+} // namespace kaviro
