@@ -1,0 +1,105 @@
+#include "publish/uploader.h"
+
+namespace kaviro {
+
+const std::string Uploader::connectingText = "Verbindung zum FTP-Server herstellen ...";
+const std::string Uploader::connectFailedText = "FEHLER: Kann Verbindung nicht herstellen.";
+const std::string Uploader::changingDirectoryText = "Server Verzeichnis wechseln ... ";
+const std::string Uploader::changeDirectoryFailedText = "FEHLER: Kann Verzeichnis nicht wechseln.";
+const std::string Uploader::sendingText = "HTML-Seiten werden \xfc" "bertragen ... ";
+const std::string Uploader::sendFailedText = "FEHLER: Kann Datei nicht \xfc" "bertragen.";
+const std::string Uploader::cancelledText = "\xdc" "bertragung vom Benutzer abgebrochen.";
+
+Uploader::Uploader()
+{
+    m_ftp.setReportLevel(0);
+    m_ftp.setOnPacketSent([this](TcpSocket &) {
+        if (m_onProgress)
+            m_onProgress(m_page, m_ftp.transferSent(), m_ftp.transferSize());
+    });
+}
+
+void Uploader::status(const std::string &text)
+{
+    if (m_onStatus)
+        m_onStatus(text);
+}
+
+void Uploader::fail(const std::string &statusText, const std::exception &error)
+{
+    status(statusText);
+    if (m_onError)
+        m_onError(error.what());
+}
+
+bool Uploader::stopRequested()
+{
+    if (!m_cancelRequested)
+        return false;
+    status(cancelledText);
+    return true;
+}
+
+bool Uploader::upload(const Settings &settings, std::int32_t pageCount, const PageFileName &pageFileName)
+{
+    if (m_running)
+        throw Error("Es l\xe4" "uft bereits eine \xdc" "bertragung");
+    struct RunningFlag {
+        bool &running;
+        explicit RunningFlag(bool &flag) : running(flag) { running = true; }
+        ~RunningFlag() { running = false; }
+    } runningFlag(m_running);
+    m_cancelRequested = false;
+    m_page = 0;
+
+    status(connectingText);
+    // Every property is set afresh, so nothing of an earlier upload (such as
+    // its proxy) carries over.
+    m_ftp.setProxy(settings.useProxy ? settings.proxyServer : std::string());
+    if (settings.useProxy)
+        m_ftp.setProxyPort(settings.proxyPort);
+    m_ftp.setHost(settings.ftpServer);
+    m_ftp.setPort(settings.ftpPort);
+    m_ftp.setTimeOut(sessionTimeOut);
+    m_ftp.setUserId(settings.ftpUser);
+    m_ftp.setPassword(settings.ftpPassword);
+
+    bool failed = false;
+    try {
+        m_ftp.connect();
+    } catch (const std::exception &e) {
+        fail(connectFailedText, e);
+        failed = true;
+    }
+
+    if (!failed && !(failed = stopRequested())) {
+        status(changingDirectoryText);
+        try {
+            m_ftp.changeDirectory(settings.ftpPath);
+        } catch (const std::exception &e) {
+            fail(changeDirectoryFailedText, e);
+            failed = true;
+        }
+    }
+
+    if (!failed && !(failed = stopRequested())) {
+        status(sendingText);
+        try {
+            for (std::int32_t n = 1; n <= pageCount; ++n) {
+                if ((failed = stopRequested()))
+                    break;
+                m_page = n;
+                const std::string localName = pageFileName(n);
+                m_ftp.uploadFile(localName, fileNamePart(localName));
+            }
+        } catch (const std::exception &e) {
+            fail(sendFailedText, e);
+            failed = true;
+        }
+    }
+
+    m_ftp.disconnect();
+    return !failed;
+}
+
+} // namespace kaviro

@@ -1,0 +1,147 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace kaviro::test {
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+
+    const std::string &path() const { return m_path; }
+    // Writes a file into the folder and returns its full name.
+    std::string write(const std::string &name, const std::string &bytes) const;
+
+private:
+    std::string m_path;
+};
+
+std::string readFile(const std::string &path);
+void writeFile(const std::string &path, const std::string &bytes);
+bool startsWith(const std::string &text, const std::string &prefix);
+
+// A file the server stored: the name from STOR and the bytes that arrived.
+struct StoredFile {
+    std::string name;
+    std::string data;
+    bool operator==(const StoredFile &) const = default;
+};
+
+// A small FTP server on 127.0.0.1 that plays a script written in the test,
+// for replies real servers will not give. It takes one control connection
+// and records every line the client sends.
+class ScriptedServer {
+public:
+    class Session {
+    public:
+        void send(const std::string &bytes);
+        void reply(const std::string &line) { send(line + "\r\n"); }
+        // The next line without its line end; empty at the end of the
+        // connection or after ten seconds without one.
+        std::string receive();
+        // Everything up to the end of the connection.
+        std::string receiveAll();
+        // Connects to the address of the latest PORT line and reads the data
+        // connection to its end, recording it under the STOR name.
+        void storeData(const std::string &storLine);
+        // Tries to connect to the latest PORT address; true when it worked.
+        bool dataPortOpen() const;
+        void pause(int milliseconds);
+        // Keeps the connection open, reading nothing, until the client
+        // closes it (or ten seconds pass).
+        void holdOpen();
+        void close();
+        // Ends the server's direction only (the client sees the close) and
+        // keeps the connection until the client goes.
+        void closeAndLinger();
+        // Closes with a reset instead of the orderly end.
+        void reset();
+
+    private:
+        friend class ScriptedServer;
+        explicit Session(ScriptedServer &server, int fd) : m_server(server), m_fd(fd) {}
+        ScriptedServer &m_server;
+        int m_fd;
+        std::string m_pending;
+        std::string m_portLine;
+    };
+
+    using Script = std::function<void(Session &)>;
+    // Handles one command line; returns false to leave it to the defaults.
+    using Handler = std::function<bool(Session &, const std::string &line)>;
+
+    explicit ScriptedServer(Script script);
+    ~ScriptedServer();
+
+    int port() const { return m_port; }
+    std::vector<std::string> lines() const;
+    // Lines with the port numbers of PORT lines replaced by "*".
+    std::vector<std::string> conversation() const;
+    std::vector<StoredFile> stored() const;
+    // Waits until the script has ended.
+    void finish();
+
+    // A plain FTP server: greeting, 331 to USER, 230 to PASS, 250 to CWD,
+    // 200 to PORT, 150 and the data and 226 to STOR, 221 to QUIT (then it
+    // closes), 200 to anything else. The handler may take any line over.
+    static Script ftp(Handler handler = {}, std::string greeting = "220 Kaviro Testserver");
+
+private:
+    void run(Script script);
+
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_lines;
+    std::vector<StoredFile> m_stored;
+    int m_listenFd = -1;
+    int m_controlFd = -1;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+// vsftpd or pyftpdlib, started on 127.0.0.1 on a free port with a fresh
+// folder; the process group is ended when the object goes.
+class RealFtpServer {
+public:
+    enum class Kind { Vsftpd, Pyftpdlib };
+
+    explicit RealFtpServer(Kind kind);
+    ~RealFtpServer();
+    RealFtpServer(const RealFtpServer &) = delete;
+    RealFtpServer &operator=(const RealFtpServer &) = delete;
+
+    int port() const { return m_port; }
+    const std::string &user() const { return m_user; }
+    const std::string &password() const { return m_password; }
+    // The server folder clients may store into, as the client names it.
+    const std::string &remoteDir() const { return m_remoteDir; }
+    // The same folder on the local disk.
+    const std::string &uploadDir() const { return m_uploadDir; }
+
+private:
+    void startVsftpd();
+    void startPyftpdlib();
+    void stop();
+
+    Kind m_kind;
+    TempDir m_dir;
+    pid_t m_pid = -1;
+    int m_port = 0;
+    std::string m_user;
+    std::string m_password;
+    std::string m_remoteDir;
+    std::string m_uploadDir;
+};
+
+} // namespace kaviro::test
