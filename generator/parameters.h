@@ -32,6 +32,7 @@ public:
     int addOrAppend(std::string_view name, std::string_view text);
     // Adds a pair at the end even when the name exists (the tag reader).
     void add(std::string name, std::string value);
+    void appendToValue(int index, std::string_view text) { m_items[static_cast<std::size_t>(index)].value.append(text); }
     void clear() { m_items.clear(); }
 
     // One "name=value" line per pair, in order.
@@ -53,6 +54,7 @@ public:
     const std::string &name() const { return m_name; }
     const StringParameters &pairs() const { return m_pairs; }
     int addOrAppend(std::string_view search, std::string_view replacement);
+    void appendToReplacement(int index, std::string_view text) { m_pairs.appendToValue(index, text); }
     bool mayStartMatch(unsigned char c) const { return m_starts[c] != 0; }
 
     bool operator==(const TranslationTable &other) const

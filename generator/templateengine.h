@@ -45,6 +45,10 @@
 
 namespace kaviro {
 
+namespace detail {
+enum class TagWord; // the engine's tag words
+}
+
 class TemplateEngine {
 public:
     TemplateEngine();
@@ -141,11 +145,26 @@ private:
         std::size_t start;
         int counter;
     };
-    enum class Scan { EndOfText, Stopped };
+    using TagWord = detail::TagWord;
 
     void parseDeclarations();
-    void runPage();
-    Scan scan();
+    // One page; true when the next page is due.
+    bool runPage();
+    // Walks the text once; false when a stop request ended it.
+    bool scan();
+    bool outputMode() const;
+    void checkAllClosed() const;
+    // True when the tag is examined in the current mode.
+    bool handleOutputTag(TagWord word, const TagName &tag, const std::string *&macroText);
+    bool handleSkippedTag(TagWord word, const TagName &tag, bool &endedSkip);
+    void openLoop(const TagName &tag);
+    void endIteration(const TagName &tag);
+    const std::string &readElse(const TagName &tag);
+    const std::string &readEndIf(const TagName &tag);
+    bool readParams(const TagName &tag);
+    const std::string &requiredName(std::string_view reason) const;
+    const Loop &loopAt(int index) const;
+    void resetModes();
     void clearRunState();
     [[noreturn]] void fail(std::string_view reason) const;
 
