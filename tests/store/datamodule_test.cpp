@@ -1,0 +1,209 @@
+#include "storefixture.h"
+
+#include "common/error.h"
+#include "store/listingdatabase.h"
+
+#include <QFile>
+
+namespace kaviro::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+const QLocale german(QLocale::German, QLocale::Germany);
+
+std::vector<std::string> wohnungen(const DataModule &module)
+{
+    std::vector<std::string> result;
+    for (int i = 0; i < module.webDataCount(); ++i)
+        result.push_back(module.webDataRow(i).wohnung);
+    return result;
+}
+
+class DataModuleTest : public StoreTest {};
+
+TEST_P(DataModuleTest, SnapshotHoldsTheActiveListingsInTheTableOrder)
+{
+    addListing(u"Altbau Nord"_s, u"Köln"_s, u"TRUE"_s);
+    addListing(u"Dachwohnung"_s, u"Aachen"_s, u"TRUE"_s);
+    addListing(u"Zentrale Lage"_s, u"München"_s, u"FALSE"_s);
+    addListing(u"Bungalow"_s, u"Zwickau"_s, u"NULL"_s);
+    addListing(u"Erdgeschoss"_s, u"Bremen"_s, u"TRUE"_s);
+    struct Case {
+        const char *sort;
+        std::vector<std::string> wohnungen;
+    } cases[] = {
+        {"Wohnung ASC", {"Altbau Nord", "Dachwohnung", "Erdgeschoss"}},
+        {"Wohnung DESC", {"Erdgeschoss", "Dachwohnung", "Altbau Nord"}},
+        {"Ort DESC", {"Altbau Nord", "Erdgeschoss", "Dachwohnung"}},
+        {"Ort ASC", {"Dachwohnung", "Erdgeschoss", "Altbau Nord"}},
+        {"Status DESC", {"Altbau Nord", "Dachwohnung", "Erdgeschoss"}}, // equal keys in key order
+    };
+    DataModule module;
+    connect(module);
+    ListingTable &table = module.table();
+    for (const Case &c : cases) {
+        table.setSort(QString::fromUtf8(c.sort));
+        table.setCurrentRow(3);
+        ASSERT_TRUE(module.buildWebData());
+        EXPECT_EQ(wohnungen(module), c.wohnungen) << c.sort;
+        // Afterwards the table is unfiltered and on its first row.
+        EXPECT_EQ(table.filter(), QString());
+        EXPECT_EQ(table.rowCount(), 5);
+        EXPECT_EQ(table.currentRow(), 0);
+        EXPECT_FALSE(table.viewsPaused());
+    }
+
+    // The grid's own filter narrows the snapshot further and stays.
+    table.setFilter(u"Ort <> 'Aachen'"_s);
+    ASSERT_TRUE(module.buildWebData());
+    EXPECT_EQ(module.webDataCount(), 2);
+    EXPECT_EQ(table.filter(), u"Ort <> 'Aachen'"_s);
+
+    module.clearWebData();
+    EXPECT_TRUE(module.webData().empty());
+    EXPECT_EQ(module.webDataCount(), 2); // the count survives the release
+}
+
+TEST_P(DataModuleTest, SnapshotConvertsNullsTextsAndDates)
+{
+    exec(u"INSERT INTO \"Wohnungen\" (\"Wohnung\", \"Flaeche\", \"Strasse\", \"PLZ\", \"Ort\", \"Beschreibung\", "
+         "\"Miete\", \"Nebenkosten\", \"ZuMietenAb\", \"Status\") VALUES "
+         "('Größe Ω', 54.5, 'Schloßstraße 1', '01099', 'Dresden', 'Zeile 1\nZeile 2 – 45 €', 700.5, 150.25, "
+         "'2025-08-01 15:30:00', TRUE), "
+         "('Leer', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, TRUE), "
+         "('Mitternacht', 10, '', '', '', '', 0, 0, '2025-09-01 00:00:00', TRUE)"_s);
+    DataModule module;
+    module.setLocale(german);
+    connect(module);
+    module.table().setSort(u"Wohnung ASC"_s);
+    ASSERT_TRUE(module.buildWebData());
+    ASSERT_EQ(module.webDataCount(), 3);
+
+    WebDataRow full;
+    module.getWebDataRow(0, full);
+    EXPECT_EQ(full.wohnung, "Gr\xF6\xDF" "e &#937;");
+    EXPECT_EQ(full.flaeche, 54.5);
+    EXPECT_EQ(full.strasse, "Schlo\xDFstra\xDF" "e 1");
+    EXPECT_EQ(full.plz, "01099");
+    EXPECT_EQ(full.ort, "Dresden");
+    EXPECT_EQ(full.beschreibung, "Zeile 1\nZeile 2 \x96 45 \x80");
+    EXPECT_EQ(full.miete, 700.5);
+    EXPECT_EQ(full.nebenkosten, 150.25);
+    EXPECT_EQ(full.zuMietenAb, "01.08.25 15:30:00");
+
+    const WebDataRow &empty = module.webDataRow(1);
+    EXPECT_EQ(empty.wohnung, "Leer");
+    EXPECT_EQ(empty.flaeche, 0.0);
+    EXPECT_EQ(empty.strasse, "");
+    EXPECT_EQ(empty.beschreibung, "");
+    EXPECT_EQ(empty.miete, 0.0);
+    EXPECT_EQ(empty.nebenkosten, 0.0);
+    EXPECT_EQ(empty.zuMietenAb, "");
+
+    EXPECT_EQ(module.webDataRow(2).zuMietenAb, "01.09.25"); // midnight: the date alone
+}
+
+TEST(ListingDate, FormatsShortDateAndLongTimeOfTheLocale)
+{
+    struct Case {
+        QDateTime value;
+        QLocale locale;
+        std::string text;
+    } cases[] = {
+        {QDateTime(QDate(2025, 8, 1), QTime(0, 0)), german, "01.08.25"},
+        {QDateTime(QDate(2025, 8, 1), QTime(9, 5, 7)), german, "01.08.25 09:05:07"},
+        {QDateTime(QDate(2025, 8, 1), QTime(0, 0, 0, 1)), german, "01.08.25 00:00:00"},
+        {QDateTime(QDate(2025, 12, 24), QTime(18, 0)), QLocale(QLocale::English, QLocale::UnitedStates),
+         "12/24/25 6:00:00 PM"},
+        {QDateTime(), german, ""},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(formatListingDate(c.value, c.locale), c.text) << c.value.toString().toStdString();
+    }
+}
+
+TEST_P(DataModuleTest, BuildWithoutActiveListingsOrOnAClosedTable)
+{
+    addListing(u"Vermietet"_s, u"Ulm"_s, u"FALSE"_s);
+    DataModule module;
+    EXPECT_FALSE(module.buildWebData()); // closed: nothing happens
+    EXPECT_EQ(module.webDataCount(), 0);
+    connect(module);
+    ASSERT_TRUE(module.buildWebData());
+    EXPECT_EQ(module.webDataCount(), 0);
+
+    addListing(u"Frei"_s, u"Ulm"_s, u"TRUE"_s);
+    module.table().refresh();
+    ASSERT_TRUE(module.buildWebData());
+    EXPECT_EQ(module.webDataCount(), 1);
+    module.table().close();
+    EXPECT_FALSE(module.buildWebData());
+    EXPECT_EQ(module.webDataCount(), 1);
+    EXPECT_EQ(module.webData().size(), 1u);
+}
+
+TEST_P(DataModuleTest, BuildPostsAPendingEdit)
+{
+    addListing(u"Entwurf"_s, u"Ulm"_s, u"FALSE"_s);
+    DataModule module;
+    connect(module);
+    module.table().setValue(u"Status"_s, true);
+    ASSERT_TRUE(module.buildWebData());
+    EXPECT_EQ(module.webDataCount(), 1);
+    EXPECT_EQ(module.table().state(), ListingTable::State::Browse);
+}
+
+TEST_P(DataModuleTest, TimestampIsSetOnFirstSaveAndNeverChanged)
+{
+    addListing(u"Alt ohne Stempel"_s, u"Ulm"_s, u"TRUE"_s);
+    QDateTime now(QDate(2025, 6, 1), QTime(12, 34, 56));
+    DataModule module;
+    module.setClock([&] { return now; });
+    connect(module);
+    ListingTable &table = module.table();
+    table.setSort(u"Wohnung ASC"_s);
+    const auto stored = [&](const QString &wohnung) {
+        return ListingTable::toDateTime(
+            scalar(u"SELECT \"Timestamp\" FROM \"Wohnungen\" WHERE \"Wohnung\" = '%1'"_s.arg(wohnung)));
+    };
+
+    table.insert();
+    table.setValue(u"Wohnung"_s, u"Neu"_s);
+    table.post();
+    EXPECT_EQ(stored(u"Neu"_s), now);
+    EXPECT_EQ(table.dateTime(u"Timestamp"_s), now);
+
+    now = now.addDays(3);
+    table.setValue(u"Ort"_s, u"Bonn"_s);
+    table.post();
+    EXPECT_EQ(stored(u"Neu"_s), QDateTime(QDate(2025, 6, 1), QTime(12, 34, 56)));
+
+    // A listing stored without a stamp gets one at its next save.
+    table.first();
+    ASSERT_EQ(table.text(u"Wohnung"_s), u"Alt ohne Stempel");
+    table.setValue(u"Ort"_s, u"Neu-Ulm"_s);
+    table.post();
+    EXPECT_EQ(stored(u"Alt ohne Stempel"_s), now);
+}
+
+TEST_P(DataModuleTest, DemoListingsLoadAndPublishTwentyFive)
+{
+    runSqlScript(m_admin->database(), exampleScript(ExampleScript::DemoListings));
+    DataModule module;
+    connect(module);
+    EXPECT_EQ(module.table().rowCount(), 30);
+    module.table().setSort(u"Wohnung ASC"_s);
+    ASSERT_TRUE(module.buildWebData());
+    EXPECT_EQ(module.webDataCount(), 25);
+    for (const WebDataRow &row : module.webData()) {
+        EXPECT_FALSE(row.wohnung.empty());
+        EXPECT_LE(module.table().text(u"Wohnung"_s).size(), 80);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, DataModuleTest, ::testing::Values("SQLite", "PostgreSQL"),
+                         [](const auto &info) { return info.param; });
+
+} // namespace
+} // namespace kaviro::test
