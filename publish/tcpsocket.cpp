@@ -739,11 +739,17 @@ std::string TcpSocket::transaction(const std::string &command)
     return line;
 }
 
-std::string TcpSocket::localAddressText() const
+sockaddr_in TcpSocket::localAddress() const
 {
     sockaddr_in local{};
     socklen_t length = sizeof local;
     ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&local), &length);
+    return local;
+}
+
+std::string TcpSocket::localAddressText() const
+{
+    const sockaddr_in local = localAddress();
     char text[INET_ADDRSTRLEN] = {};
     ::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
     std::string result = text;
@@ -753,10 +759,7 @@ std::string TcpSocket::localAddressText() const
 
 std::string TcpSocket::portText() const
 {
-    sockaddr_in local{};
-    socklen_t length = sizeof local;
-    ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&local), &length);
-    const unsigned port = ntohs(local.sin_port);
+    const unsigned port = ntohs(localAddress().sin_port);
     return "," + std::to_string(port / 256) + "," + std::to_string(port % 256);
 }
 

@@ -96,7 +96,9 @@ public:
     // SO_LINGER: on with the given seconds, or off (graceful close).
     void setLinger(bool on, int seconds = 0);
 
+    // Local IPv4 address of the socket with commas for dots: 192,168,0,10.
     std::string localAddressText() const;
+    // Local port as ",high,low": port 1025 gives ",4,1".
     std::string portText() const;
     void reportStatus(int level, const std::string &text);
 
@@ -151,6 +153,7 @@ private:
     class TimerGuard;
 
     std::uint32_t resolveHost();
+    sockaddr_in localAddress() const;
     void processMessages();
     void timeOutElapsed();
     // Raises SocketError for a real error, keeps quiet for would-block.

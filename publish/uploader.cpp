@@ -64,42 +64,39 @@ bool Uploader::upload(const Settings &settings, std::int32_t pageCount, const Pa
     m_ftp.setUserId(settings.ftpUser);
     m_ftp.setPassword(settings.ftpPassword);
 
-    bool failed = false;
-    try {
-        m_ftp.connect();
-    } catch (const std::exception &e) {
-        fail(connectFailedText, e);
-        failed = true;
-    }
-
-    if (!failed && !(failed = stopRequested())) {
-        status(changingDirectoryText);
+    // A step that fails shows its status text and message and skips the
+    // steps after it.
+    const auto attempt = [this](const std::string &failedText, const auto &action) {
         try {
-            m_ftp.changeDirectory(settings.ftpPath);
+            action();
+            return true;
         } catch (const std::exception &e) {
-            fail(changeDirectoryFailedText, e);
-            failed = true;
+            fail(failedText, e);
+            return false;
         }
+    };
+    bool ok = attempt(connectFailedText, [this] { m_ftp.connect(); }) && !stopRequested();
+    if (ok) {
+        status(changingDirectoryText);
+        ok = attempt(changeDirectoryFailedText, [&] { m_ftp.changeDirectory(settings.ftpPath); })
+            && !stopRequested();
     }
-
-    if (!failed && !(failed = stopRequested())) {
+    if (ok) {
         status(sendingText);
-        try {
-            for (std::int32_t n = 1; n <= pageCount; ++n) {
-                if ((failed = stopRequested()))
-                    break;
+        bool cancelled = false;
+        ok = attempt(sendFailedText, [&] {
+            for (std::int32_t n = 1; n <= pageCount && !cancelled; ++n) {
                 m_page = n;
                 const std::string localName = pageFileName(n);
                 m_ftp.uploadFile(localName, fileNamePart(localName));
+                // Once the last page is stored there is nothing left to cancel.
+                cancelled = n < pageCount && stopRequested();
             }
-        } catch (const std::exception &e) {
-            fail(sendFailedText, e);
-            failed = true;
-        }
+        }) && !cancelled;
     }
 
     m_ftp.disconnect();
-    return !failed;
+    return ok;
 }
 
 } // namespace kaviro

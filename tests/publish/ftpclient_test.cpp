@@ -16,27 +16,16 @@ using test::TempDir;
 using Lines = std::vector<std::string>;
 using namespace std::chrono_literals;
 
-// The message of the kaviro::Error the statement raises.
 template <typename F>
-std::string failure(F &&f)
+std::string failure(F &&statement)
 {
-    try {
-        f();
-    } catch (const Error &e) {
-        return e.what();
-    }
-    return "(kein Fehler)";
+    return test::failureOf(statement);
 }
 
 template <typename F>
-std::string ftpFailure(F &&f)
+std::string ftpFailure(F &&statement)
 {
-    try {
-        f();
-    } catch (const FtpError &e) {
-        return e.what();
-    }
-    return "(kein FtpError)";
+    return test::failureOf<FtpError>(statement);
 }
 
 void pointAt(FtpClient &client, const ScriptedServer &server)
@@ -275,7 +264,7 @@ TEST(FtpClient, EachStepFailsOnItsOwnRangeOfCodes)
             else
                 client.uploadFile(page, "seite.html");
         });
-        EXPECT_EQ(error, c.fails ? c.reply + "\r\n" : "(kein FtpError)");
+        EXPECT_EQ(error, c.fails ? c.reply + "\r\n" : "(kein Fehler)");
         client.disconnect();
     }
 }

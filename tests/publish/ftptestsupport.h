@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/error.h"
+
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -27,6 +29,19 @@ public:
 private:
     std::string m_path;
 };
+
+// The message of the exception of type E that the statement raises, or
+// "(kein Fehler)".
+template <typename E = Error, typename F>
+std::string failureOf(F &&statement)
+{
+    try {
+        statement();
+    } catch (const E &e) {
+        return e.what();
+    }
+    return "(kein Fehler)";
+}
 
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &bytes);

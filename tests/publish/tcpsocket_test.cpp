@@ -19,16 +19,17 @@ using test::ScriptedServer;
 using test::TempDir;
 using namespace std::chrono_literals;
 
-// Runs the statement and returns the message of the SocketError it raises.
 template <typename F>
-std::string socketFailure(F &&f)
+std::string socketFailure(F &&statement)
 {
-    try {
-        f();
-    } catch (const SocketError &e) {
-        return e.what();
-    }
-    return "(kein Fehler)";
+    return test::failureOf<SocketError>(statement);
+}
+
+void connectTo(TcpSocket &socket, const ScriptedServer &server)
+{
+    socket.setHost("127.0.0.1");
+    socket.setPort(server.port());
+    socket.connect();
 }
 
 // Sets the process-wide event pump for one test.
@@ -178,9 +179,7 @@ TEST(TcpSocketReadLine, ReturnsWholeLinesAndLeavesTheRestUnread)
         s.close();
     });
     TcpSocket socket;
-    socket.setHost("127.0.0.1");
-    socket.setPort(server.port());
-    socket.connect();
+    connectTo(socket, server);
     EXPECT_EQ(socket.readLine(), "220 in St\xfc" "cken\r\n");
     EXPECT_EQ(socket.readLine(), "nur LF\n");
     // What follows the last LF is still waiting in the socket.
@@ -199,9 +198,7 @@ TEST(TcpSocketReadLine, ResetWhileReadingIsASocketError)
         s.reset();
     });
     TcpSocket socket;
-    socket.setHost("127.0.0.1");
-    socket.setPort(server.port());
-    socket.connect();
+    connectTo(socket, server);
     EXPECT_EQ(socketFailure([&] { socket.readLine(); }), "10054:Connection reset by peer");
     EXPECT_EQ(socket.lastError(), 10054);
 }
@@ -210,9 +207,7 @@ TEST(TcpSocketReadLine, SilentPeerEndsTheReadWithinItsBounds)
 {
     ScriptedServer server([](ScriptedServer::Session &s) { s.receive(); });
     TcpSocket socket;
-    socket.setHost("127.0.0.1");
-    socket.setPort(server.port());
-    socket.connect();
+    connectTo(socket, server);
 
     // The time-out cancels the plain socket's read...
     socket.setTimeOut(100);
@@ -242,9 +237,7 @@ TEST(TcpSocketSendFile, SendsTheBytesExactlyAndCountsAcrossFiles)
     std::string received;
     ScriptedServer server([&](ScriptedServer::Session &s) { received = s.receiveAll(); });
     TcpSocket socket;
-    socket.setHost("127.0.0.1");
-    socket.setPort(server.port());
-    socket.connect();
+    connectTo(socket, server);
     std::vector<std::int64_t> counts;
     socket.setOnPacketSent([&](TcpSocket &sender) { counts.push_back(sender.sentCount()); });
 
@@ -281,9 +274,7 @@ TEST(TcpSocketSendFile, PeerThatStopsReadingEndsTheSendWithinTheBound)
     ASSERT_EQ(::truncate(path.c_str(), 256 << 20), 0);
     ScriptedServer server([](ScriptedServer::Session &s) { s.holdOpen(); });
     TcpSocket socket;
-    socket.setHost("127.0.0.1");
-    socket.setPort(server.port());
-    socket.connect();
+    connectTo(socket, server);
     socket.setIdleTimeOut(300ms);
     EXPECT_EQ(socketFailure([&] { socket.sendFile(path); }), "Zeit\xfc" "berschreitung beim Senden");
 }
@@ -292,9 +283,7 @@ TEST(TcpSocketListen, AddressTextsUseCommas)
 {
     ScriptedServer server([](ScriptedServer::Session &s) { s.receive(); });
     TcpSocket socket;
-    socket.setHost("127.0.0.1");
-    socket.setPort(server.port());
-    socket.connect();
+    connectTo(socket, server);
     EXPECT_EQ(socket.localAddressText(), "127,0,0,1");
 
     TcpSocket listener;
