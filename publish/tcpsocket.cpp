@@ -133,18 +133,26 @@ bool connectCompletionError(int e)
         || e == ECONNRESET;
 }
 
-int openLocalFile(const std::string &path)
-{
-    const int fd = ::open(cp1252ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw Error("Datei " + path + " kann nicht ge\xf6" "ffnet werden");
-    return fd;
-}
-
 struct FileCloser {
     int fd;
     ~FileCloser() { ::close(fd); }
 };
+
+// Opens a regular file for reading and gives its size. A folder opens on
+// POSIX but cannot be read; it fails here like a missing file.
+int openLocalFile(const std::string &path, std::int64_t *size = nullptr)
+{
+    const int fd = ::open(cp1252ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat status {};
+    if (fd >= 0 && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        if (size)
+            *size = status.st_size;
+        return fd;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    throw Error("Datei " + path + " kann nicht ge\xf6" "ffnet werden");
+}
 
 } // namespace
 
@@ -190,12 +198,9 @@ int resolverErrorCode(int eaiError)
 
 std::int64_t localFileSize(const std::string &path)
 {
-    const int fd = openLocalFile(path);
-    FileCloser closer{fd};
-    struct stat status {};
-    if (::fstat(fd, &status) != 0)
-        throw Error("Datei " + path + " kann nicht ge\xf6" "ffnet werden");
-    return status.st_size;
+    std::int64_t size = 0;
+    FileCloser closer{openLocalFile(path, &size)};
+    return size;
 }
 
 std::string fileNamePart(const std::string &path)

@@ -462,6 +462,9 @@ TEST(FtpClient, LocalProblemsFailBeforeAnythingIsSent)
     client.connect();
     EXPECT_EQ(failure([&] { client.uploadFile(dir.path() + "/gel\xf6scht.html", "x.html"); }),
               "Datei " + dir.path() + "/gel\xf6scht.html kann nicht ge\xf6" "ffnet werden");
+    // A folder opens on POSIX, yet it is no file to send.
+    EXPECT_EQ(failure([&] { client.uploadFile(dir.path(), "x.html"); }),
+              "Datei " + dir.path() + " kann nicht ge\xf6" "ffnet werden");
     // A line break would smuggle in a second command.
     EXPECT_EQ(failure([&] { client.changeDirectory("/www\r\nDELE index.html"); }),
               "FTP-Befehl mit Zeilenumbruch wird nicht gesendet");
@@ -469,6 +472,20 @@ TEST(FtpClient, LocalProblemsFailBeforeAnythingIsSent)
     client.disconnect();
     server.finish();
     EXPECT_EQ(server.lines(), (Lines{"USER anna", "PASS geheim", "CWD /www", "QUIT"}));
+}
+
+TEST(FtpClient, FileNamesAreWindows1252OnDiskAndOnTheWire)
+{
+    TempDir dir;
+    dir.write("m\xc3\xbc" "nchen.html", "<p>M\xfc" "nchen</p>"); // the file system's UTF-8
+    ScriptedServer server(ScriptedServer::ftp());
+    FtpClient client;
+    pointAt(client, server);
+    client.connect();
+    client.uploadFile(dir.path() + "/m\xfc" "nchen.html", "");
+    client.disconnect();
+    server.finish();
+    EXPECT_EQ(server.stored(), (std::vector<StoredFile>{{"m\xfc" "nchen.html", "<p>M\xfc" "nchen</p>"}}));
 }
 
 TEST(FtpClient, OperationsNeedAConnection)
