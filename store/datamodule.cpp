@@ -33,14 +33,12 @@ class DateFormatter {
 public:
     explicit DateFormatter(const QLocale &locale) : m_locale(locale), m_timeFormat(longTimeFormat(locale)) {}
 
-    void append(std::string &out, const QDateTime &value)
+    void append(std::string &out, const QDate &date, const QTime &time)
     {
-        const QDate date = value.date();
         auto it = m_dates.find(date.toJulianDay());
         if (it == m_dates.end())
             it = m_dates.insert(date.toJulianDay(), toWindows1252(m_locale.toString(date, QLocale::ShortFormat)));
         out += *it;
-        const QTime time = value.time();
         if (time != QTime(0, 0)) {
             out += ' ';
             appendWindows1252(out, m_locale.toString(time, m_timeFormat));
@@ -53,13 +51,52 @@ private:
     QHash<qint64, std::string> m_dates;
 };
 
+int digits(const QChar *text, int count)
+{
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+// Date and time of day of a stored value. SQLite hands dates over as ISO
+// text; reading that directly avoids building a QDateTime per listing, which
+// would cost more than the rest of the row.
+bool dateAndTime(const QVariant &value, QDate &date, QTime &time)
+{
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString();
+        const QChar *p = text.constData();
+        const qsizetype n = text.size();
+        if ((n == 10 || n == 19 || n == 23) && p[4] == u'-' && p[7] == u'-') {
+            date = QDate(digits(p, 4), digits(p + 5, 2), digits(p + 8, 2));
+            time = QTime(0, 0);
+            if (n > 10 && (p[10] == u'T' || p[10] == u' ') && p[13] == u':' && p[16] == u':'
+                && (n == 19 || p[19] == u'.'))
+                time = QTime(digits(p + 11, 2), digits(p + 14, 2), digits(p + 17, 2), n == 23 ? digits(p + 20, 3) : 0);
+            else if (n > 10)
+                time = QTime();
+            if (date.isValid() && time.isValid())
+                return true;
+        }
+    }
+    const QDateTime dateTime = ListingTable::toDateTime(value);
+    date = dateTime.date();
+    time = dateTime.time();
+    return dateTime.isValid();
+}
+
 } // namespace
 
 std::string formatListingDate(const QDateTime &value, const QLocale &locale)
 {
     std::string result;
     if (value.isValid())
-        DateFormatter(locale).append(result, value);
+        DateFormatter(locale).append(result, value.date(), value.time());
     return result;
 }
 
@@ -124,11 +161,12 @@ bool DataModule::buildWebData()
         row.nebenkosten = query.value(7).toDouble();
         const QVariant available = query.value(8);
         if (!available.isNull()) {
-            const QDateTime value = ListingTable::toDateTime(available);
-            if (!value.isValid())
+            QDate date;
+            QTime time;
+            if (!dateAndTime(available, date, time))
                 throw Error(QStringLiteral("Ungültiges Datum im Feld \"ZuMietenAb\": %1")
                                 .arg(available.toString()).toStdString());
-            dates.append(row.zuMietenAb, value);
+            dates.append(row.zuMietenAb, date, time);
         }
     }
     m_webData = std::move(rows);

@@ -312,6 +312,7 @@ void ListingTable::open()
         throw Error(openError);
     const QSqlDatabase db = m_connection.database();
     m_model = new ListingModel(*this, db);
+    bool any = false;
     try {
         m_model->setEditStrategy(QSqlTableModel::OnManualSubmit);
         m_model->setTable(db.driver()->escapeIdentifier(QString::fromLatin1(listingTableName), QSqlDriver::TableName));
@@ -327,10 +328,12 @@ void ListingTable::open()
             m_kinds[std::size_t(index)] = listingColumns[i].kind;
         }
         reselect();
+        any = anyRow();
     } catch (const std::exception &) {
         delete m_model;
         m_model = nullptr;
         m_kinds.clear();
+        m_stale = false;
         throw Error(openError);
     }
     connect(m_model, &QAbstractItemModel::dataChanged, this,
@@ -340,7 +343,6 @@ void ListingTable::open()
     m_view->setSourceModel(m_model);
     m_modified = false;
     m_state = State::Browse;
-    const bool any = ensureRow(0);
     m_current = any ? 0 : -1;
     m_bof = true;
     m_eof = !any;
@@ -361,6 +363,7 @@ void ListingTable::close()
     m_model = nullptr;
     --m_internal;
     m_kinds.clear();
+    m_stale = false;
     m_state = State::Inactive;
     m_modified = false;
     m_current = -1;
@@ -467,11 +470,40 @@ void ListingTable::reselect()
 {
     m_model->orderBy = orderByFor(m_sort);
     m_model->setFilter(whereClause(QString()));
+    // Nobody looks while views are paused: read when rows are asked for or
+    // when the pause ends. A headless caller that never resumes thus never
+    // pays for sorting the whole table into the model.
+    m_stale = true;
+    if (m_pauses == 0)
+        ensureSelected();
+}
+
+void ListingTable::ensureSelected() const
+{
+    if (!m_stale || !m_model)
+        return;
     ++m_internal;
     const bool ok = m_model->select();
     --m_internal;
     if (!ok)
         throw sqlError(m_model->lastError(), "Die Tabelle konnte nicht gelesen werden.");
+    m_stale = false;
+}
+
+bool ListingTable::anyRow()
+{
+    if (!m_stale)
+        return ensureRow(0);
+    // Whether the filter lets any row through, without reading the rows.
+    QSqlQuery query(m_model->database());
+    query.setForwardOnly(true);
+    QString sql = QStringLiteral("SELECT 1 FROM ") + m_model->tableName();
+    const QString where = whereClause(QString());
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
+    if (!query.exec(sql))
+        throw sqlError(query.lastError(), "Die Tabelle konnte nicht gelesen werden.");
+    return query.next();
 }
 
 void ListingTable::setSort(const QString &sort)
@@ -515,6 +547,7 @@ bool ListingTable::ensureRow(int row)
 {
     if (!m_model || row < 0)
         return false;
+    ensureSelected();
     while (row >= m_model->rowCount() && m_model->canFetchMore())
         m_model->fetchMore();
     return row < m_model->rowCount();
@@ -524,6 +557,7 @@ int ListingTable::rowCount()
 {
     if (!m_model)
         return 0;
+    ensureSelected();
     while (m_model->canFetchMore())
         m_model->fetchMore();
     return m_model->rowCount();
@@ -531,7 +565,7 @@ int ListingTable::rowCount()
 
 bool ListingTable::isEmpty()
 {
-    return !ensureRow(0);
+    return !anyRow();
 }
 
 void ListingTable::moveTo(int row)
@@ -556,7 +590,7 @@ void ListingTable::first()
 {
     requireOpen();
     checkBrowseMode();
-    moveTo(ensureRow(0) ? 0 : -1);
+    moveTo(anyRow() ? 0 : -1);
     m_bof = true;
 }
 
@@ -605,6 +639,7 @@ QVariant ListingTable::value(const QString &name) const
     const int column = requireField(name);
     if (m_current < 0)
         return QVariant();
+    ensureSelected();
     return m_model->data(m_model->index(m_current, column), Qt::EditRole);
 }
 
@@ -636,6 +671,7 @@ bool ListingTable::boolean(const QString &name) const
 void ListingTable::setValue(const QString &name, const QVariant &value)
 {
     const int column = requireField(name);
+    ensureSelected();
     edit();
     if (!m_model->setData(m_model->index(m_current, column), value, Qt::EditRole))
         throw Error(QStringLiteral("Ungültiger Wert für das Feld \"%1\".").arg(name).toStdString());
@@ -656,6 +692,7 @@ void ListingTable::onDataChanged(int firstRow, int lastRow)
 void ListingTable::edit()
 {
     requireOpen();
+    ensureSelected();
     if (m_state != State::Browse)
         return;
     if (m_current < 0) {
@@ -669,6 +706,7 @@ void ListingTable::edit()
 void ListingTable::insert()
 {
     requireOpen();
+    ensureSelected();
     checkBrowseMode();
     const int row = std::max(m_current, 0);
     ++m_internal;
@@ -720,6 +758,7 @@ void ListingTable::cancel()
 void ListingTable::deleteRow()
 {
     requireOpen();
+    ensureSelected();
     if (m_state == State::Insert) {
         cancel();
         return;
@@ -749,6 +788,7 @@ void ListingTable::deleteRow()
 void ListingTable::refresh()
 {
     requireOpen();
+    ensureSelected();
     checkBrowseMode();
     const QVariantList identity = rowIdentity(m_current);
     const int previous = m_current;
@@ -839,6 +879,11 @@ void ListingTable::resumeViews()
 {
     if (m_pauses == 0 || --m_pauses > 0)
         return;
+    try {
+        ensureSelected();
+    } catch (const std::exception &) {
+        // Resuming must not fail; the next access reports the error.
+    }
     m_view->blockSignals(false);
     m_view->resetAll();
     emit stateChanged(m_state);

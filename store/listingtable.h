@@ -142,7 +142,10 @@ public:
     // The underlying model while open, else nullptr.
     QSqlTableModel *sqlModel() const;
     // Nested pauses; bound views and the signals below stay silent until the
-    // last pause ends, then views are reset and the signals sent once.
+    // last pause ends, then views are reset and the signals sent once. While
+    // paused, a new sort or filter reads no rows until rows are asked for, so
+    // a caller without views (the headless publisher) pauses once and never
+    // pays for reading the whole table into the model.
     void pauseViews();
     void resumeViews();
     bool viewsPaused() const { return m_pauses > 0; }
@@ -182,6 +185,8 @@ private:
     QString orderByFor(const QString &sort) const;
     QString whereClause(const QString &extraFilter) const;
     void reselect();
+    void ensureSelected() const;
+    bool anyRow();
     bool ensureRow(int row);
     QVariantList rowIdentity(int row) const;
     int findRow(const QVariantList &identity);
@@ -203,7 +208,8 @@ private:
     bool m_bof = true;
     bool m_eof = true;
     int m_pauses = 0;
-    int m_internal = 0;
+    mutable int m_internal = 0;
+    mutable bool m_stale = false; // the model still holds the rows of an older order or filter
     std::array<int, listingColumns.size()> m_columnIndex{};
     std::vector<ColumnKind> m_kinds; // per model column; Other for columns not listed
     BeforePost m_beforePost;

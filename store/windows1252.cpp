@@ -42,8 +42,13 @@ void appendWindows1252(std::string &out, const QString &text)
 {
     const char16_t *units = reinterpret_cast<const char16_t *>(text.constData());
     const qsizetype length = text.size();
+    out.reserve(out.size() + std::size_t(length));
     for (qsizetype i = 0; i < length; ++i) {
         const char16_t unit = units[i];
+        if (unit < 0x80) {
+            out.push_back(char(unit));
+            continue;
+        }
         const int byte = byteFor(unit);
         if (byte >= 0) {
             out.push_back(char(byte));

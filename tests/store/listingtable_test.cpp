@@ -286,6 +286,21 @@ TEST_P(ListingTableTest, PausedViewsHearNothingUntilTheLastResume)
     EXPECT_EQ(rowSignals, 1);
     table.resumeViews(); // one too many does no harm
     EXPECT_EQ(resets, 1);
+    EXPECT_EQ(table.text(QStringLiteral("Ort")), u"München"); // the row reached while paused
+
+    // Opened and sorted while paused, the table still stands on the right
+    // listing, and the views see the sorted rows once resumed.
+    table.close();
+    table.pauseViews();
+    table.open();
+    table.setSort(QStringLiteral("Wohnung DESC"));
+    EXPECT_EQ(table.currentRow(), 0);
+    EXPECT_EQ(table.text(QStringLiteral("Wohnung")), u"Zentrale Lage");
+    table.setSort(QStringLiteral("Ort DESC"));
+    table.resumeViews();
+    const QAbstractItemModel *model = table.model();
+    EXPECT_EQ(model->data(model->index(0, table.columnIndex(QStringLiteral("Ort")))).toString(), u"Zwickau");
+    EXPECT_EQ(model->rowCount(), 5);
 }
 
 TEST_P(ListingTableTest, TheKeyKeepsAnUpdateToOneOfTwoIdenticalRows)
