@@ -51,9 +51,20 @@ std::vector<std::string> StringParameters::toLines() const
 
 int TranslationTable::addOrAppend(std::string_view search, std::string_view replacement)
 {
-    if (!search.empty())
-        m_starts[static_cast<unsigned char>(search.front())] = 1;
-    return m_pairs.addOrAppend(search, replacement);
+    const int before = m_pairs.count();
+    const int index = m_pairs.addOrAppend(search, replacement);
+    if (index == before) {
+        m_next.push_back(-1);
+        // An empty search string never matches, so it joins no chain.
+        if (!search.empty()) {
+            m_asciiStart = m_asciiStart || static_cast<unsigned char>(search.front()) < 128;
+            int *link = &m_first[static_cast<unsigned char>(search.front())];
+            while (*link >= 0)
+                link = &m_next[static_cast<std::size_t>(*link)];
+            *link = index;
+        }
+    }
+    return index;
 }
 
 int TranslationTables::indexOf(std::string_view name) const
@@ -88,44 +99,60 @@ void TranslationTables::setDefault(int index)
     m_defaultIndex = index;
 }
 
-void translateInto(const TranslationTable &table, std::string_view text, std::string &out)
+std::string_view translate(const TranslationTable &table, std::string_view text, std::string &out)
 {
     const StringParameters &pairs = table.pairs();
-    const int pairCount = pairs.count();
+    const auto *data = reinterpret_cast<const unsigned char *>(text.data());
+    const std::size_t size = text.size();
+    const bool skipAscii = table.startsAbove127Only();
     std::size_t i = 0;
     std::size_t copyFrom = 0;
-    while (i < text.size()) {
-        if (!table.mayStartMatch(static_cast<unsigned char>(text[i]))) {
-            ++i;
-            continue;
-        }
-        // First pair in table order wins, not the longest.
-        int match = -1;
-        for (int p = 0; p < pairCount; ++p) {
-            const std::string &search = pairs.name(p);
-            if (!search.empty() && search.size() <= text.size() - i && std::memcmp(text.data() + i, search.data(), search.size()) == 0) {
-                match = p;
-                break;
+    for (;;) {
+        // Bytes that start no search string are copied later in one piece.
+        for (;;) {
+            if (skipAscii) {
+                constexpr std::uint64_t high = 0x8080808080808080ULL;
+                std::uint64_t eight;
+                while (i + 8 <= size && (std::memcpy(&eight, data + i, 8), (eight & high) == 0))
+                    i += 8;
             }
+            if (i >= size || table.firstCandidate(data[i]) >= 0)
+                break;
+            ++i;
         }
-        if (match < 0) {
+        if (i >= size) {
+            if (copyFrom == 0)
+                return text;
+            break;
+        }
+        // The candidates start with this byte and come in table order, so
+        // the first whose rest fits wins, not the longest.
+        int candidate = table.firstCandidate(data[i]);
+        for (; candidate >= 0; candidate = table.nextCandidate(candidate)) {
+            const std::string &search = pairs.name(candidate);
+            if (search.size() == 1 ||
+                (search.size() <= size - i && std::memcmp(data + i + 1, search.data() + 1, search.size() - 1) == 0))
+                break;
+        }
+        if (candidate < 0) {
             ++i;
             continue;
         }
+        if (copyFrom == 0)
+            out.clear();
         out.append(text.data() + copyFrom, i - copyFrom);
-        out.append(pairs.value(match));
-        i += pairs.name(match).size();
+        out.append(pairs.value(candidate));
+        i += pairs.name(candidate).size();
         copyFrom = i;
     }
-    out.append(text.data() + copyFrom, text.size() - copyFrom);
+    out.append(text.data() + copyFrom, size - copyFrom);
+    return out;
 }
 
 std::string translate(const TranslationTable &table, std::string_view text)
 {
-    std::string result;
-    result.reserve(text.size());
-    translateInto(table, text, result);
-    return result;
+    std::string buffer;
+    return std::string(translate(table, text, buffer));
 }
 
 } // namespace kaviro

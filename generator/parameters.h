@@ -45,17 +45,25 @@ private:
 };
 
 // A named list of search-string/replacement pairs. Search strings are never
-// empty. Besides the pairs it keeps which bytes can start a search string, so
-// that translating long values copies runs of other bytes at once.
+// empty. Besides the pairs it chains, per first byte, the pairs whose search
+// string starts with it (in table order), so that translating long values
+// tries only the pairs that can match and copies runs of other bytes at once.
 class TranslationTable {
 public:
-    explicit TranslationTable(std::string name = {}) : m_name(std::move(name)) {}
+    explicit TranslationTable(std::string name = {}) : m_name(std::move(name)) { m_first.fill(-1); }
 
     const std::string &name() const { return m_name; }
     const StringParameters &pairs() const { return m_pairs; }
     int addOrAppend(std::string_view search, std::string_view replacement);
     void appendToReplacement(int index, std::string_view text) { m_pairs.appendToValue(index, text); }
-    bool mayStartMatch(unsigned char c) const { return m_starts[c] != 0; }
+
+    // First pair whose search string starts with c, -1 when none; the next
+    // one after pair index, -1 when none.
+    int firstCandidate(unsigned char c) const { return m_first[c]; }
+    int nextCandidate(int index) const { return m_next[static_cast<std::size_t>(index)]; }
+    // True when every search string starts with a byte above 127 (umlauts,
+    // say): runs of plain ASCII can then be passed over eight bytes at once.
+    bool startsAbove127Only() const { return !m_asciiStart; }
 
     bool operator==(const TranslationTable &other) const
     {
@@ -65,7 +73,9 @@ public:
 private:
     std::string m_name;
     StringParameters m_pairs;
-    std::array<std::uint8_t, 256> m_starts{};
+    std::array<int, 256> m_first;
+    std::vector<int> m_next;
+    bool m_asciiStart = false;
 };
 
 // The tables a template declares, in declaration order; names are unique and
@@ -97,7 +107,8 @@ private:
 // Replaces, from left to right, the first pair (in table order) whose search
 // string stands at the current place; replacements are never looked at again.
 std::string translate(const TranslationTable &table, std::string_view text);
-// The same, appending to out.
-void translateInto(const TranslationTable &table, std::string_view text, std::string &out);
+// The same without a copy where nothing matches: returns text itself then,
+// and otherwise buffer, overwritten with the result.
+std::string_view translate(const TranslationTable &table, std::string_view text, std::string &buffer);
 
 } // namespace kaviro

@@ -208,6 +208,7 @@ bool readTagParams(std::string_view text, std::size_t &pos, StringParameters &pa
         }
 
         std::string value;
+        bool escapes = false; // a "#" in the value
         if (!ended && text[pos] == '=') {
             ++pos;
             if (pos < n && text[pos] == '"') {
@@ -224,6 +225,7 @@ bool readTagParams(std::string_view text, std::size_t &pos, StringParameters &pa
                         value += ' ';
                         pos += br;
                     } else {
+                        escapes = escapes || c == '#';
                         value += c;
                         ++pos;
                     }
@@ -242,6 +244,7 @@ bool readTagParams(std::string_view text, std::size_t &pos, StringParameters &pa
                         selfClosed = true;
                         break;
                     }
+                    escapes = escapes || c == '#';
                     ++pos;
                 }
                 value.assign(text.substr(valueStart, pos - valueStart));
@@ -257,10 +260,7 @@ bool readTagParams(std::string_view text, std::size_t &pos, StringParameters &pa
                 }
             }
         }
-        if (value.find('#') == std::string::npos)
-            params.add(std::string(name), std::move(value));
-        else
-            params.add(std::string(name), decodeValue(value));
+        params.add(std::string(name), escapes ? decodeValue(value) : std::move(value));
         if (ended)
             return selfClosed;
     }

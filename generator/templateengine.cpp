@@ -1,6 +1,7 @@
 #include "generator/templateengine.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kaviro {
 
@@ -18,26 +19,34 @@ namespace {
 
 using Word = detail::TagWord;
 
+// Compares with a constant-size memcmp, which the compiler turns into a few
+// integer compares; classify() runs for every "<" of the template.
+template <std::size_t N>
+bool is(std::string_view name, const char (&word)[N])
+{
+    return std::memcmp(name.data(), word, N - 1) == 0;
+}
+
 Word classify(std::string_view name)
 {
     switch (name.size()) {
     case 2:
-        return name == "if" ? Word::If : Word::Other;
+        return is(name, "if") ? Word::If : Word::Other;
     case 3:
-        return name == "/if" ? Word::EndIf : Word::Other;
+        return is(name, "/if") ? Word::EndIf : Word::Other;
     case 4:
-        return name == "else" ? Word::Else : name == "code" ? Word::Code : Word::Other;
+        return is(name, "else") ? Word::Else : is(name, "code") ? Word::Code : Word::Other;
     case 5:
-        return name == "macro" ? Word::Macro : name == "/code" ? Word::EndCode : Word::Other;
+        return is(name, "macro") ? Word::Macro : is(name, "/code") ? Word::EndCode : Word::Other;
     case 6:
-        return name == "repeat" ? Word::Repeat : name == "params" ? Word::Params : Word::Other;
+        return is(name, "repeat") ? Word::Repeat : is(name, "params") ? Word::Params : Word::Other;
     case 7:
-        return name == "comment"   ? Word::Comment
-               : name == "/repeat" ? Word::EndRepeat
-               : name == "/params" ? Word::EndParams
-                                   : Word::Other;
+        return is(name, "comment")   ? Word::Comment
+               : is(name, "/repeat") ? Word::EndRepeat
+               : is(name, "/params") ? Word::EndParams
+                                     : Word::Other;
     case 8:
-        return name == "/comment" ? Word::EndComment : Word::Other;
+        return is(name, "/comment") ? Word::EndComment : Word::Other;
     default:
         return Word::Other;
     }
@@ -291,14 +300,14 @@ bool TemplateEngine::scan()
             }
             const Word word = classify(tag.name);
             if (outputMode()) {
-                const std::string *macroText = nullptr;
+                std::string_view macroText;
                 if (!handleOutputTag(word, tag, macroText)) {
                     m_pos = tag.open + 1;
                     flushable = m_pos;
                     continue;
                 }
                 std::size_t chunkEnd = tag.open;
-                if (!macroText || macroText->empty()) {
+                if (macroText.empty()) {
                     const std::size_t indent = tagIndentStart(text, pending, tag.open);
                     if (indent != npos) {
                         chunkEnd = indent;
@@ -309,8 +318,8 @@ bool TemplateEngine::scan()
                 pending = flushable = m_pos;
                 if (chunkEnd > from)
                     emitText(text.substr(from, chunkEnd - from));
-                if (macroText && !macroText->empty())
-                    emitText(*macroText);
+                if (!macroText.empty())
+                    emitText(macroText);
             } else {
                 bool endedSkip = false;
                 if (!handleSkippedTag(word, tag, endedSkip))
@@ -327,7 +336,7 @@ bool TemplateEngine::scan()
     }
 }
 
-bool TemplateEngine::handleOutputTag(TagWord word, const TagName &tag, const std::string *&macroText)
+bool TemplateEngine::handleOutputTag(TagWord word, const TagName &tag, std::string_view &macroText)
 {
     switch (word) {
     case Word::Comment: {
@@ -346,13 +355,10 @@ bool TemplateEngine::handleOutputTag(TagWord word, const TagName &tag, const std
         m_macroValue.clear();
         bool translate = true;
         getMacroValue(name, m_tagParams, m_macroValue, translate);
-        macroText = &m_macroValue;
+        macroText = m_macroValue;
         if (translate) {
-            if (const TranslationTable *table = m_translationTables.defaultTable()) {
-                m_translated.clear();
-                translateInto(*table, m_macroValue, m_translated);
-                macroText = &m_translated;
-            }
+            if (const TranslationTable *table = m_translationTables.defaultTable())
+                macroText = kaviro::translate(*table, m_macroValue, m_translated);
         }
         return true;
     }
@@ -425,7 +431,7 @@ bool TemplateEngine::handleSkippedTag(TagWord word, const TagName &tag, bool &en
         return true;
     }
     if (word == Word::Comment) {
-        const std::string *unused = nullptr;
+        std::string_view unused;
         return handleOutputTag(word, tag, unused);
     }
     if (m_codeBlock) {

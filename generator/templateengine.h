@@ -155,7 +155,7 @@ private:
     bool outputMode() const;
     void checkAllClosed() const;
     // True when the tag is examined in the current mode.
-    bool handleOutputTag(TagWord word, const TagName &tag, const std::string *&macroText);
+    bool handleOutputTag(TagWord word, const TagName &tag, std::string_view &macroText);
     bool handleSkippedTag(TagWord word, const TagName &tag, bool &endedSkip);
     void openLoop(const TagName &tag);
     void endIteration(const TagName &tag);

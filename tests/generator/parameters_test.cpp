@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 
 namespace kaviro {
 namespace {
@@ -86,6 +87,60 @@ TEST(Translate, FirstPairInOrderWins)
         for (const auto &[search, replacement] : c.pairs)
             table.addOrAppend(search, replacement);
         EXPECT_EQ(translate(table, c.text), c.expected) << c.text;
+    }
+}
+
+TEST(Translate, ViewAvoidsCopyWhenNothingMatches)
+{
+    TranslationTable table("t");
+    table.addOrAppend("\xE4", "&auml;");
+    table.addOrAppend("\xE4\xE4", "never");
+    std::string buffer = "stale";
+    const std::string plain = "no umlaut here, but a long run of plain ASCII text";
+    EXPECT_EQ(translate(table, plain, buffer).data(), plain.data());
+    const std::string mixed = "plain ASCII first, then \xE4\xE4 and \xC4 at the end \xE4";
+    EXPECT_EQ(translate(table, mixed, buffer), "plain ASCII first, then &auml;&auml; and \xC4 at the end &auml;");
+    EXPECT_EQ(buffer, "plain ASCII first, then &auml;&auml; and \xC4 at the end &auml;");
+
+    // A search string starting with plain ASCII turns the fast skip off.
+    table.addOrAppend("&", "&amp;");
+    EXPECT_EQ(translate(table, "a & b \xE4", buffer), "a &amp; b &auml;");
+}
+
+TEST(Translate, SameAsTryingEveryPairAtEveryByte)
+{
+    // The plain reading of the rule, against which the fast path is checked.
+    auto reference = [](const TranslationTable &table, const std::string &text) {
+        std::string out;
+        for (std::size_t i = 0; i < text.size();) {
+            int match = -1;
+            for (int p = 0; p < table.pairs().count() && match < 0; ++p) {
+                if (text.compare(i, table.pairs().name(p).size(), table.pairs().name(p)) == 0)
+                    match = p;
+            }
+            if (match < 0) {
+                out += text[i++];
+            } else {
+                out += table.pairs().value(match);
+                i += table.pairs().name(match).size();
+            }
+        }
+        return out;
+    };
+    std::mt19937 rng(7);
+    const std::string alphabet = "ab \xE4\xF6\xC4";
+    auto randomText = [&](std::size_t length) {
+        std::string text;
+        for (std::size_t i = 0; i < length; ++i)
+            text += alphabet[rng() % alphabet.size()];
+        return text;
+    };
+    for (int round = 0; round < 300; ++round) {
+        TranslationTable table("t");
+        for (int p = 0; p < 4; ++p)
+            table.addOrAppend(randomText(1 + rng() % 3), randomText(rng() % 4));
+        const std::string text = randomText(rng() % 40);
+        EXPECT_EQ(translate(table, text), reference(table, text)) << round;
     }
 }
 
