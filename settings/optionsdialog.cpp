@@ -1,59 +1,459 @@
-// STAND-IN, see optionsdialog.h.
 #include "settings/optionsdialog.h"
+
+#include "ui_optionsdialog.h"
 
 #include "app/appcontext.h"
 #include "app/desktop.h"
+#include "common/version.h"
+#include "settings/connectionstringdialog.h"
+#include "settings/inifile.h"
+#include "settings/integertext.h"
+#include "store/datamodule.h"
+#include "store/windows1252.h"
 
-#include <QDialogButtonBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QTabWidget>
-#include <QVBoxLayout>
+#include <QApplication>
+#include <QClipboard>
+#include <QDate>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStyle>
+
+#include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace kaviro {
 
-OptionsDialog::OptionsDialog(AppContext &app, QWidget *parent) : QDialog(parent), m_app(app)
+// ------------------------------------------------------ record updates
+
+void applyTextField(std::string &field, const QString &text)
 {
-    setObjectName(u"fOptions"_s);
-    setWindowTitle(u"Optionen"_s);
-    resize(460, 390);
-    m_pages = new QTabWidget(this);
-    for (const QString &name : {u"Template"_s, u"FTP"_s, u"Datenbank"_s, u"Info"_s})
-        m_pages->addTab(new QWidget, name);
-    auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(u"Abbrechen"_s, QDialogButtonBox::RejectRole);
-    buttons->addButton(u"OK"_s, QDialogButtonBox::AcceptRole)->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &OptionsDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &OptionsDialog::reject);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_pages);
-    layout->addWidget(buttons);
+    field = toWindows1252(text);
 }
+
+void applyPortField(std::int32_t &port, const QString &text)
+{
+    port = toInteger(toWindows1252(text));
+}
+
+std::int32_t rowsPerPageFromText(const QString &text)
+{
+    bool ok = false;
+    const qlonglong number = text.trimmed().toLongLong(&ok);
+    if (!ok)
+        return minRowsPerPage;
+    return std::int32_t(std::clamp<qlonglong>(number, minRowsPerPage, maxRowsPerPage));
+}
+
+bool portKeyAccepted(const QString &typedText)
+{
+    for (const QChar c : typedText) {
+        const bool digit = c >= u'0' && c <= u'9';
+        if (!digit && c.category() != QChar::Other_Control)
+            return false;
+    }
+    return true;
+}
+
+// ------------------------------------------------------ rows per page
+
+namespace {
+
+bool onlySignsAndDigits(const QString &text)
+{
+    for (const QChar c : text) {
+        if (!(c >= u'0' && c <= u'9') && c != u'+' && c != u'-')
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+RowsPerPageSpinBox::RowsPerPageSpinBox(QWidget *parent) : QSpinBox(parent)
+{
+    setRange(minRowsPerPage, maxRowsPerPage);
+    setSingleStep(1);
+    setValue(5);
+    setAlignment(Qt::AlignCenter);
+    // Every change of the text counts, also one the spin box does not take
+    // as its value yet (a number beyond the bounds while it is typed).
+    connect(lineEdit(), &QLineEdit::textChanged, this, &RowsPerPageSpinBox::numberTextChanged);
+    // A step or setValue() writes the text with the editor's signals blocked.
+    connect(this, &QSpinBox::textChanged, this, &RowsPerPageSpinBox::numberTextChanged);
+}
+
+QValidator::State RowsPerPageSpinBox::validate(QString &input, int &) const
+{
+    if (!onlySignsAndDigits(input))
+        return QValidator::Invalid;
+    bool ok = false;
+    const qlonglong number = input.toLongLong(&ok);
+    return ok && number >= minimum() && number <= maximum() ? QValidator::Acceptable
+                                                             : QValidator::Intermediate;
+}
+
+void RowsPerPageSpinBox::fixup(QString &input) const
+{
+    input = QString::number(rowsPerPageFromText(input));
+}
+
+int RowsPerPageSpinBox::valueFromText(const QString &text) const
+{
+    return rowsPerPageFromText(text);
+}
+
+void RowsPerPageSpinBox::keyPressEvent(QKeyEvent *event)
+{
+    const QString typed = event->text();
+    if (!typed.isEmpty() && !typed.front().isNull() && typed.front().category() != QChar::Other_Control
+        && !onlySignsAndDigits(typed) && !(event->modifiers() & Qt::ControlModifier)) {
+        QApplication::beep();
+        event->accept();
+        return;
+    }
+    QSpinBox::keyPressEvent(event);
+}
+
+// ------------------------------------------------------ pictures
+
+namespace {
+
+// The maker's logo: a house beside the name.
+QPixmap makerLogo()
+{
+    QPixmap logo(175, 86);
+    logo.fill(Qt::transparent);
+    QPainter painter(&logo);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor navy(0, 0, 128);
+    const QColor roof(176, 48, 32);
+    QPainterPath house;
+    house.moveTo(10, 44);
+    house.lineTo(38, 16);
+    house.lineTo(66, 44);
+    house.closeSubpath();
+    painter.fillPath(house, roof);
+    painter.fillRect(QRectF(16, 44, 44, 32), navy);
+    painter.fillRect(QRectF(24, 52, 10, 10), QColor(255, 255, 217));
+    painter.fillRect(QRectF(42, 54, 10, 22), QColor(255, 255, 217));
+    QFont name = painter.font();
+    name.setBold(true);
+    name.setPixelSize(22);
+    painter.setFont(name);
+    painter.setPen(navy);
+    painter.drawText(QRectF(72, 22, 103, 30), Qt::AlignLeft | Qt::AlignVCenter, u"Quorvel"_s);
+    QFont line = painter.font();
+    line.setBold(false);
+    line.setPixelSize(11);
+    painter.setFont(line);
+    painter.setPen(roof);
+    painter.drawText(QRectF(74, 54, 101, 18), Qt::AlignLeft | Qt::AlignVCenter, u"Software"_s);
+    return logo;
+}
+
+// The tile the Info panel's background repeats: a faint diagonal grid.
+QPixmap backgroundTile()
+{
+    QPixmap tile(16, 16);
+    tile.fill(QColor(240, 244, 250));
+    QPainter painter(&tile);
+    painter.setPen(QColor(222, 230, 242));
+    painter.drawLine(0, 15, 15, 0);
+    painter.drawPoint(0, 0);
+    return tile;
+}
+
+const QColor connectedColor(0, 128, 0);
+const QColor notConnectedColor(255, 0, 0);
+
+} // namespace
+
+// ------------------------------------------------------ the dialog
+
+const QString OptionsDialog::mailAddress = u"kontakt@quorvel.example"_s;
+
+OptionsDialog::OptionsDialog(AppContext &app, QWidget *parent)
+    : QDialog(parent), m_app(app), m_ui(std::make_unique<Ui::OptionsDialog>())
+{
+    m_ui->setupUi(this);
+    Ui::OptionsDialog &ui = *m_ui;
+
+    ui.btnTemplate->setIcon(style()->standardIcon(QStyle::SP_FileDialogStart));
+    ui.btnOutput->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    for (QLineEdit *field : {ui.txtTemplate, ui.txtOutput, ui.txtProxyServer, ui.txtFTPServer,
+                             ui.txtFTPPfad, ui.txtFTPUser, ui.txtFTPPassword, ui.txtConnectionString})
+        restrictToWindows1252(field);
+    ui.txtProxyPort->installEventFilter(this);
+    ui.txtFTPPort->installEventFilter(this);
+
+    QFont statusFont = ui.txtStatus->font();
+    statusFont.setBold(true);
+    statusFont.setPixelSize(13);
+    ui.txtStatus->setFont(statusFont);
+    QPalette statusPalette = ui.txtStatus->palette();
+    statusPalette.setColor(QPalette::WindowText, connectedColor);
+    ui.txtStatus->setPalette(statusPalette);
+
+    ui.imgLogo->setPixmap(makerLogo());
+    QPalette infoPalette = ui.pnlInfo->palette();
+    infoPalette.setBrush(QPalette::Window, QBrush(backgroundTile()));
+    ui.pnlInfo->setPalette(infoPalette);
+    ui.lblMail->setText(mailAddress);
+    QFont mailFont = ui.lblMail->font();
+    mailFont.setUnderline(true);
+    ui.lblMail->setFont(mailFont);
+    ui.lblMail->setStyleSheet(u"color: blue;"_s);
+    ui.lblMail->installEventFilter(this);
+
+    connectFields();
+    chkMultiPageClick();
+    chkUseProxyClick();
+}
+
+OptionsDialog::~OptionsDialog() = default;
+
+void OptionsDialog::connectFields()
+{
+    Ui::OptionsDialog &ui = *m_ui;
+    const std::pair<QLineEdit *, std::string Settings::*> textFields[] = {
+        {ui.txtTemplate, &Settings::templateFilename},
+        {ui.txtOutput, &Settings::templateOutput},
+        {ui.txtProxyServer, &Settings::proxyServer},
+        {ui.txtFTPServer, &Settings::ftpServer},
+        {ui.txtFTPPfad, &Settings::ftpPath},
+        {ui.txtFTPUser, &Settings::ftpUser},
+        {ui.txtFTPPassword, &Settings::ftpPassword},
+        {ui.txtConnectionString, &Settings::connectionString},
+    };
+    for (const auto &[field, member] : textFields) {
+        connect(field, &QLineEdit::textChanged, this,
+                [this, member](const QString &text) { applyTextField(m_settings.*member, text); });
+    }
+    connect(ui.txtProxyPort, &QLineEdit::textChanged, this,
+            [this](const QString &text) { portChanged(m_settings.proxyPort, text); });
+    connect(ui.txtFTPPort, &QLineEdit::textChanged, this,
+            [this](const QString &text) { portChanged(m_settings.ftpPort, text); });
+    connect(ui.intRowsPerPage, &RowsPerPageSpinBox::numberTextChanged, this,
+            [this](const QString &text) { m_settings.rowsPerPage = rowsPerPageFromText(text); });
+
+    connect(ui.chkMultiPage, &QCheckBox::toggled, this, &OptionsDialog::chkMultiPageClick);
+    connect(ui.chkUseProxy, &QCheckBox::toggled, this, &OptionsDialog::chkUseProxyClick);
+    connect(ui.btnTemplate, &QToolButton::clicked, this, &OptionsDialog::btnTemplateClick);
+    connect(ui.btnOutput, &QToolButton::clicked, this, &OptionsDialog::btnOutputClick);
+    connect(ui.btnConnection, &QPushButton::clicked, this, &OptionsDialog::btnConnectionClick);
+    connect(ui.btnOK, &QPushButton::clicked, this, &OptionsDialog::accept);
+    connect(ui.btnAbort, &QPushButton::clicked, this, &OptionsDialog::reject);
+    connect(ui.pcOptions, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index == DatabasePage && isVisible())
+            updateConnectionStatus();
+    });
+    connect(ui.lblMail, &QLabel::customContextMenuRequested, this, &OptionsDialog::showMailMenu);
+}
+
+void OptionsDialog::portChanged(std::int32_t &port, const QString &text)
+{
+    runCommand(m_app.desktop, this, [&] { applyPortField(port, text); });
+}
+
+bool OptionsDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((watched == m_ui->txtProxyPort || watched == m_ui->txtFTPPort) && event->type() == QEvent::KeyPress
+        && !portKeyAccepted(static_cast<QKeyEvent *>(event)->text()))
+        return true;
+    if (watched == m_ui->lblMail && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        openMailLink();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// ------------------------------------------------------ loading and saving
 
 void OptionsDialog::loadSettings()
 {
-    kaviro::loadSettings(m_app.settingsFile, m_settings);
+    const std::string &fileName = m_app.settingsFile;
+    if (!IniFile(fileName).exists())
+        return;
+    Ui::OptionsDialog &ui = *m_ui;
+    const auto show = [](QLineEdit *field, const std::string &value) { field->setText(fromWindows1252(value)); };
+
+    loadTemplateSettings(fileName, m_settings);
+    show(ui.txtTemplate, m_settings.templateFilename);
+    show(ui.txtOutput, m_settings.templateOutput);
+    ui.intRowsPerPage->setValue(m_settings.rowsPerPage);
+    ui.chkMultiPage->setChecked(m_settings.multiPage);
+    chkMultiPageClick();
+
+    // The FTP values up to the user arrive even when the password cannot be
+    // decoded; the password field then keeps its content.
+    bool passwordRead = false;
+    const auto showFtp = [&] {
+        ui.chkUseProxy->setChecked(m_settings.useProxy);
+        chkUseProxyClick();
+        show(ui.txtProxyServer, m_settings.proxyServer);
+        ui.txtProxyPort->setText(QString::number(m_settings.proxyPort));
+        show(ui.txtFTPServer, m_settings.ftpServer);
+        ui.txtFTPPort->setText(QString::number(m_settings.ftpPort));
+        show(ui.txtFTPPfad, m_settings.ftpPath);
+        show(ui.txtFTPUser, m_settings.ftpUser);
+        if (passwordRead)
+            show(ui.txtFTPPassword, m_settings.ftpPassword);
+    };
+    try {
+        loadFtpSettings(fileName, m_settings);
+    } catch (...) {
+        showFtp();
+        throw;
+    }
+    passwordRead = true;
+    showFtp();
+
+    loadDatabaseSettings(fileName, m_settings);
+    show(ui.txtConnectionString, m_settings.connectionString);
 }
 
 bool OptionsDialog::showOnPage(int index)
 {
+    showVersionInfo();
     loadSettings();
-    m_pages->setCurrentIndex(index);
+    m_ui->pcOptions->setCurrentIndex(index);
     exec();
     return true;
 }
 
 int OptionsDialog::currentPage() const
 {
-    return m_pages->currentIndex();
+    return m_ui->pcOptions->currentIndex();
 }
 
 void OptionsDialog::accept()
 {
+    // The dialog closes first, so a failing save still closes it.
     QDialog::accept();
-    runCommand(m_app.desktop, this, [this] { saveSettings(m_app.settingsFile, m_settings); });
+    runCommand(m_app.desktop, this, [this] {
+        saveSettings(m_app.settingsFile, m_settings, [] {
+            return toWindows1252(QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+        });
+    });
+}
+
+void OptionsDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (currentPage() == DatabasePage)
+        updateConnectionStatus();
+}
+
+// ------------------------------------------------------ handlers
+
+void OptionsDialog::chkMultiPageClick()
+{
+    const bool on = m_ui->chkMultiPage->isChecked();
+    m_settings.multiPage = on;
+    m_ui->intRowsPerPage->setEnabled(on);
+    m_ui->ttlRowsPerPage->setEnabled(on);
+}
+
+void OptionsDialog::chkUseProxyClick()
+{
+    const bool on = m_ui->chkUseProxy->isChecked();
+    m_settings.useProxy = on;
+    for (QWidget *control : std::initializer_list<QWidget *>{m_ui->txtProxyServer, m_ui->ttlProxyServer,
+                                                             m_ui->txtProxyPort, m_ui->ttlProxyPort})
+        control->setEnabled(on);
+}
+
+bool OptionsDialog::acceptChosenPath(QLineEdit *field, const QString &path)
+{
+    if (!checkWindows1252Path(m_app.desktop, this, path))
+        return false;
+    field->setText(path);
+    return true;
+}
+
+void OptionsDialog::btnTemplateClick()
+{
+    Desktop::OpenFileRequest request;
+    request.title = u"Template-Datei öffnen"_s;
+    request.filters = {{u"Alle Dateien (*.*)"_s, u"*.*"_s}, {u"Template-Dateien (*.templ)"_s, u"*.templ"_s}};
+    request.selectedFilter = 1;
+    request.defaultExtension = u"*.templ"_s;
+    request.fileName = m_ui->txtTemplate->text();
+    if (const std::optional<QString> file = m_app.desktop.openFileName(this, request))
+        acceptChosenPath(m_ui->txtTemplate, *file);
+}
+
+void OptionsDialog::btnOutputClick()
+{
+    Desktop::FolderRequest request;
+    request.title = u"temp. Ausgabeverzeichnis"_s;
+    request.folder = m_ui->txtOutput->text();
+    if (const std::optional<QString> folder = m_app.desktop.folderName(this, request))
+        acceptChosenPath(m_ui->txtOutput, *folder);
+}
+
+void OptionsDialog::btnConnectionClick()
+{
+    const QString result =
+        ConnectionStringDialog::edit(m_app.desktop, fromWindows1252(m_settings.connectionString), this);
+    if (!result.isEmpty())
+        m_ui->txtConnectionString->setText(result);
+    if (m_app.data) {
+        try {
+            DbConnection &connection = m_app.data->connection();
+            connection.setConnected(false);
+            connection.setConnectionString(fromWindows1252(m_settings.connectionString));
+            connection.setConnected(true);
+        } catch (const std::exception &) {
+            m_app.desktop.errorMessage(this, u"Die Verbindung zur Datenbank konnte nicht hergestellt werden."_s);
+        }
+    }
+    updateConnectionStatus();
+}
+
+void OptionsDialog::showVersionInfo()
+{
+    m_ui->txtVersion->setText(QString::fromLatin1(version::fileVersion));
+    m_ui->txtLastCompiled->setText(QString::fromLatin1(version::buildTime));
+}
+
+void OptionsDialog::updateConnectionStatus()
+{
+    const bool connected = m_app.data && m_app.data->connection().isConnected();
+    m_ui->txtStatus->setText(connected ? u"connected"_s : u"not connected"_s);
+    QPalette palette = m_ui->txtStatus->palette();
+    palette.setColor(QPalette::WindowText, connected ? connectedColor : notConnectedColor);
+    m_ui->txtStatus->setPalette(palette);
+}
+
+QColor OptionsDialog::statusColor() const
+{
+    return m_ui->txtStatus->palette().color(QPalette::WindowText);
+}
+
+void OptionsDialog::openMailLink()
+{
+    m_app.desktop.openUrl(QUrl(u"mailto:"_s + mailAddress));
+}
+
+void OptionsDialog::copyMailLink()
+{
+    QGuiApplication::clipboard()->setText(u"mailto:"_s + mailAddress);
+}
+
+void OptionsDialog::showMailMenu(const QPoint &position)
+{
+    QMenu menu(this);
+    connect(menu.addAction(u"&Jump to URL"_s), &QAction::triggered, this, &OptionsDialog::openMailLink);
+    connect(menu.addAction(u"&Copy URL"_s), &QAction::triggered, this, &OptionsDialog::copyMailLink);
+    menu.exec(m_ui->lblMail->mapToGlobal(position));
 }
 
 } // namespace kaviro

@@ -1,44 +1,125 @@
 #pragma once
 
-// STAND-IN: the smallest options dialog the main window needs (the Settings
-// record, loading it, showing the dialog on a page). The real dialog with its
-// four filled pages replaces this file, keeping this interface.
-
 #include "settings/settings.h"
 
+#include <QColor>
 #include <QDialog>
+#include <QSpinBox>
+#include <QString>
 
-class QTabWidget;
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QLineEdit;
+
+namespace Ui {
+class OptionsDialog;
+}
 
 namespace kaviro {
 
 struct AppContext;
 
+// What a change of a field's content does to the settings record; the
+// dialog's change handlers are these, and tests call them directly.
+//
+// A text field's content, as Windows-1252 bytes.
+void applyTextField(std::string &field, const QString &text);
+// A port field's content read as an integer (decimal, or hexadecimal after
+// "0x" or "$"). A text that is no integer raises kaviro::Error
+// "'<text>' ist kein gültiger Integerwert" and leaves the port as it was.
+void applyPortField(std::int32_t &port, const QString &text);
+// The number the rows-per-page field stands for: brought into 1..100; a text
+// that is not a number counts as 1.
+std::int32_t rowsPerPageFromText(const QString &text);
+// The characters a port field lets through: decimal digits, and editing keys
+// (control characters) that carry no printable text.
+bool portKeyAccepted(const QString &typedText);
+
+// The rows-per-page field: an integer spin field from 1 to 100 that accepts
+// only digits, "+" and "-" as typed characters (others beep), steps by 1
+// within its bounds, and brings a number outside them to the nearer bound
+// when it loses the focus; a text that is not a number then reads 1.
+class RowsPerPageSpinBox : public QSpinBox {
+    Q_OBJECT
+public:
+    explicit RowsPerPageSpinBox(QWidget *parent = nullptr);
+
+signals:
+    // The field's text changed, by typing or by a step.
+    void numberTextChanged(const QString &text);
+
+protected:
+    QValidator::State validate(QString &input, int &pos) const override;
+    void fixup(QString &input) const override;
+    int valueFromText(const QString &text) const override;
+    void keyPressEvent(QKeyEvent *event) override;
+};
+
+// The options dialog "Optionen": pages "Template", "FTP", "Datenbank" and
+// "Info". It owns the program's one settings record. Every change of a
+// field goes into the record at once; loading fills the fields from the
+// settings file and so the record; "OK" writes the record to the file.
+// "Abbrechen", Esc and the close box write nothing, so edited values stay in
+// the record until the next showing reloads the file.
 class OptionsDialog : public QDialog {
     Q_OBJECT
 public:
     enum Page { TemplatePage = 0, FtpPage = 1, DatabasePage = 2, InfoPage = 3 };
 
+    static const QString mailAddress;
+
     explicit OptionsDialog(AppContext &app, QWidget *parent = nullptr);
+    ~OptionsDialog() override;
 
     // The one settings record of the program, read in place by the others.
     Settings &settings() { return m_settings; }
     const Settings &settings() const { return m_settings; }
 
-    // Reads the settings file into the record (nothing when there is none).
+    // Reads the settings file into the fields (and through them into the
+    // record); nothing when there is no file. A stored password that cannot
+    // be decoded raises its error after the template values and the FTP
+    // values up to the user have been taken over; the password field keeps
+    // its content and the database value is not read.
     void loadSettings();
 
-    // Loads the settings, shows the dialog modally on the page given and
-    // returns when it has closed; always true.
+    // Fills the version labels, loads the settings, shows the dialog modally
+    // on the page given and returns when it has closed; always true. A
+    // failing load raises its error before anything is shown.
     bool showOnPage(int index);
     int currentPage() const;
 
-private:
+    // Handlers of the buttons and check boxes, as a click runs them.
+    void btnTemplateClick();
+    void btnOutputClick();
+    void btnConnectionClick();
+    void chkMultiPageClick();
+    void chkUseProxyClick();
+    void showVersionInfo();
+    void updateConnectionStatus();
+    void openMailLink();
+    void copyMailLink();
+
+    // The status text's colour, as shown.
+    QColor statusColor() const;
+
+protected:
     void accept() override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void connectFields();
+    void portChanged(std::int32_t &port, const QString &text);
+    void showMailMenu(const QPoint &position);
+    // Puts a path chosen in a file or folder dialog into a field; a path the
+    // settings file cannot hold is refused with a message.
+    bool acceptChosenPath(QLineEdit *field, const QString &path);
 
     AppContext &m_app;
+    std::unique_ptr<Ui::OptionsDialog> m_ui;
     Settings m_settings;
-    QTabWidget *m_pages = nullptr;
 };
 
 } // namespace kaviro
