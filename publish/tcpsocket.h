@@ -113,9 +113,12 @@ public:
     // Bound of each timed wait in milliseconds; 0 = no bound.
     int timeOut() const { return m_timeOut; }
     void setTimeOut(int milliseconds) { m_timeOut = milliseconds < 0 ? 0 : milliseconds; }
-    // Bound on silence where timeOut() does not apply: the whole of one
-    // readLine(), the wait for the data connection in acceptConnection(), and
-    // a send that makes no progress. 0 = no bound.
+    // Bound on silence where timeOut() does not apply (an FTP client's
+    // replies, the data connection, sending a file): the whole of one
+    // readLine(), the wait in acceptConnection(), and a send that makes no
+    // progress. 60 seconds unless set; 0 = no bound. The failures are
+    // "Zeitüberschreitung: keine Antwort vom Server", "Zeitüberschreitung bei
+    // der Datenverbindung" and "Zeitüberschreitung beim Senden".
     std::chrono::milliseconds idleTimeOut() const { return m_idleTimeOut; }
     void setIdleTimeOut(std::chrono::milliseconds bound) { m_idleTimeOut = bound; }
     int reportLevel() const { return m_reportLevel; }
