@@ -1,0 +1,245 @@
+// Whole generator runs against folders under data/listingpages/<case>/:
+//   case.txt       template=<file>, listings=<file> (default listings.txt,
+//                  may be missing: no listings), multipage=0|1,
+//                  rowsperpage=<n>, separator=<char> (default ","),
+//                  outputslash=1 to give the output folder with a trailing "/"
+//   listings.txt   one listing per line, its nine snapshot fields separated
+//                  by tabs, with \r \n \t \\ escapes
+//   before/        files already in the output folder (optional)
+//   error.txt      the exact message the run ends with (optional)
+//   expected/      every file the output folder holds afterwards, exact bytes
+
+#include "common/error.h"
+#include "generator/listingpagegenerator.h"
+#include "listingpagetestdir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace kaviro {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path caseRoot = fs::path(KAVIRO_TEST_DATA_DIR) / "listingpages";
+
+struct MemoryListings : ListingSource {
+    WebData rows;
+    int webDataCount() const override { return static_cast<int>(rows.size()); }
+    const WebDataRow &webDataRow(int index) const override { return rows.at(static_cast<std::size_t>(index)); }
+};
+
+std::string unescape(std::string_view field)
+{
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            out += field[i];
+            continue;
+        }
+        const char c = field[++i];
+        out += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c;
+    }
+    return out;
+}
+
+double number(const std::string &text)
+{
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+WebData readListings(const fs::path &file)
+{
+    WebData rows;
+    std::istringstream lines(test::readFileBytes(file));
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> f;
+        for (std::size_t from = 0;;) {
+            const std::size_t tab = line.find('\t', from);
+            f.push_back(unescape(std::string_view(line).substr(from, tab - from)));
+            if (tab == std::string::npos)
+                break;
+            from = tab + 1;
+        }
+        f.resize(9);
+        rows.push_back({f[0], number(f[1]), f[2], f[3], f[4], f[5], number(f[6]), number(f[7]), f[8]});
+    }
+    return rows;
+}
+
+std::map<std::string, std::string> readCase(const fs::path &file)
+{
+    std::map<std::string, std::string> values;
+    std::istringstream lines(test::readFileBytes(file));
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos)
+            values[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return values;
+}
+
+std::map<std::string, std::string> filesIn(const fs::path &dir)
+{
+    std::map<std::string, std::string> files;
+    if (fs::is_directory(dir))
+        for (const auto &entry : fs::directory_iterator(dir))
+            files[entry.path().filename().string()] = test::readFileBytes(entry.path());
+    return files;
+}
+
+std::vector<std::string> caseNames()
+{
+    std::vector<std::string> names;
+    for (const auto &entry : fs::directory_iterator(caseRoot))
+        if (entry.is_directory())
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class ListingPages : public testing::TestWithParam<std::string> {};
+
+TEST_P(ListingPages, WritesExactPages)
+{
+    const fs::path dir = caseRoot / GetParam();
+    auto config = readCase(dir / "case.txt");
+    test::ListingPageTestDir work;
+    const fs::path out = work.path() / "out";
+    fs::create_directories(out);
+    for (const auto &[name, bytes] : filesIn(dir / "before"))
+        work.write("out/" + name, bytes);
+
+    MemoryListings listings;
+    const fs::path listingFile = dir / (config.count("listings") ? config["listings"] : "listings.txt");
+    if (fs::exists(listingFile))
+        listings.rows = readListings(listingFile);
+
+    ListingPageGenerator generator(listings);
+    std::string error;
+    try {
+        generator.setTemplateFile((dir / config["template"]).lexically_normal().string());
+        generator.setOutputDir(out.string() + (config["outputslash"] == "1" ? "/" : ""));
+        generator.setMultiPage(config["multipage"] == "1");
+        generator.setRowsPerPage(std::stoi(config["rowsperpage"]));
+        generator.setDecimalSeparator(config.count("separator") ? config["separator"].at(0) : ',');
+        generator.run();
+    } catch (const Error &e) {
+        error = e.what();
+    }
+    const fs::path errorFile = dir / "error.txt";
+    EXPECT_EQ(error, fs::exists(errorFile) ? test::readFileBytes(errorFile) : "");
+
+    const auto written = filesIn(out);
+    const auto expected = filesIn(dir / "expected");
+    std::vector<std::string> writtenNames, expectedNames;
+    for (const auto &file : written)
+        writtenNames.push_back(file.first);
+    for (const auto &file : expected)
+        expectedNames.push_back(file.first);
+    ASSERT_EQ(writtenNames, expectedNames);
+    for (const auto &[name, bytes] : expected)
+        EXPECT_EQ(written.at(name), bytes) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Golden, ListingPages, testing::ValuesIn(caseNames()),
+                         [](const testing::TestParamInfo<std::string> &info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+// Reaches the page hooks directly.
+struct PageHooks : ListingPageGenerator {
+    using ListingPageGenerator::beginPage;
+    using ListingPageGenerator::emitText;
+    using ListingPageGenerator::endPage;
+    using ListingPageGenerator::ListingPageGenerator;
+};
+
+std::string errorOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const Error &e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+TEST(ListingPageFiles, CreateAndWriteFailures)
+{
+    test::ListingPageTestDir work;
+    MemoryListings listings;
+    const std::string templ = work.write("liste.templ", "<p>Seite <macro name=PageNum/></p>\r\n");
+
+    // A folder that is a regular file fails for root too.
+    const std::string notAFolder = work.write("keinordner", "x");
+    ListingPageGenerator blocked(listings);
+    blocked.setTemplateFile(templ);
+    blocked.setOutputDir(notAFolder);
+    EXPECT_EQ(errorOf([&] { blocked.run(); }), "Datei " + notAFolder + "/liste.html kann nicht erstellt werden");
+
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    // A page file that is a link to a full disk: the page is replaced in
+    // place, and every write fails, whether it happens while the page grows
+    // or when it is closed.
+    for (const std::size_t size : {std::size_t{10}, std::size_t{200'000}}) {
+        const fs::path out = work.path() / ("full" + std::to_string(size));
+        fs::create_directories(out);
+        fs::create_symlink("/dev/full", out / "liste.html");
+        ListingPageGenerator full(listings);
+        full.setTemplateFile(work.write("liste.templ", std::string(size, 'x') + "\r\n"));
+        full.setOutputDir(out.string());
+        EXPECT_EQ(errorOf([&] { full.run(); }), "Stream-Write-Fehler") << size << " bytes";
+    }
+}
+
+TEST(ListingPageFiles, OnePageFileAtATime)
+{
+    test::ListingPageTestDir work;
+    MemoryListings listings;
+    PageHooks hooks(listings);
+    hooks.setOutputDir(work.str());
+    hooks.beginPage(1);
+    hooks.emitText("erste");
+    EXPECT_EQ(errorOf([&] { hooks.beginPage(2); }), "Internal error. Outpust stream already exist.");
+    hooks.endPage(1);
+    hooks.endPage(1); // nothing open: nothing happens
+    EXPECT_EQ(test::readFileBytes(work.path() / ".html"), "erste");
+    EXPECT_FALSE(fs::exists(work.path() / "2.html"));
+}
+
+TEST(ListingPageFiles, EmptyTemplateNameKeepsTheLastTemplate)
+{
+    test::ListingPageTestDir work;
+    MemoryListings listings;
+    ListingPageGenerator generator(listings);
+    generator.setOutputDir(work.str() + "/");
+
+    // Nothing loaded yet: one empty page named after an empty base.
+    generator.setTemplateFile("");
+    generator.run();
+    EXPECT_EQ(filesIn(work.path()), (std::map<std::string, std::string>{{".html", ""}}));
+
+    generator.setTemplateFile(work.write("vorlage.templ", "Seite <macro name=PageNum/>\r\n"));
+    generator.setTemplateFile("");
+    generator.run();
+    EXPECT_EQ(test::readFileBytes(work.path() / ".html"), "Seite 1\r\n");
+    EXPECT_EQ(generator.pageFileName(1), work.str() + "/.html");
+}
+
+} // namespace
+} // namespace kaviro
