@@ -1,0 +1,216 @@
+// kaviro-publish: the main job of the desktop program without a window, for
+// scheduled publishing. Loads the settings, connects, opens the table Wohnungen
+// sorted as asked, builds the snapshot of the active listings, writes the
+// pages from the template and prints their names. Failures print the text the
+// desktop program would show and end with status 1.
+//
+// The terminal speaks UTF-8; settings, generator and template texts are
+// Windows-1252 and are converted on the way out, store texts are UTF-8 already.
+
+#include "common/error.h"
+#include "generator/cp1252.h"
+#include "generator/listingpagegenerator.h"
+#include "settings/settings.h"
+#include "store/datamodule.h"
+#include "store/windows1252.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QString>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+
+namespace {
+
+using namespace kaviro;
+
+constexpr const char *usage =
+    "Aufruf: kaviro-publish [--settings DATEI] [--sort \"Feld ASC|DESC\"]\n"
+    "\n"
+    "Erzeugt die HTML-Seiten der aktiven Wohnungen wie \"HTML erzeugen\" im Programm\n"
+    "Kaviro und nennt die geschriebenen Dateien.\n"
+    "\n"
+    "  --settings DATEI  die Einstellungsdatei (Vorgabe: kaviro.ini im Ordner der\n"
+    "                    Programme)\n"
+    "  --sort TEXT       die Reihenfolge der Wohnungen, etwa \"Ort DESC\" (Vorgabe:\n"
+    "                    \"Wohnung ASC\")\n"
+    "\n"
+    "Rückgabewert 0, wenn die Seiten geschrieben wurden, sonst 1 (2 bei falschem Aufruf).\n";
+
+// Texts of the desktop program's message boxes; "\r" there breaks the line.
+constexpr const char *connectionFailedText = "Die Verbindung zur Datenbank konnte nicht hergestellt werden.\r"
+                                             "Prüfen Sie die Einstellung in den Datenbankoptionen.";
+constexpr const char *tableFailedText = "Die Verbindung zu den Tabellen der Datenbank konnte nicht hergestellt "
+                                        "werden.\rPrüfen Sie die Einstellung in den Datenbankoptionen.";
+constexpr const char *noTableText = "Es wurden keine HTML-Seiten erzeugt, weil keine Tabelle mit Wohnungen "
+                                    "geöffnet ist.\rPrüfen Sie die Einstellung in den Datenbankoptionen.";
+
+// A message box text for the terminal: its line breaks as the terminal's.
+void printError(std::string text)
+{
+    for (char &c : text)
+        if (c == '\r')
+            c = '\n';
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+// What the desktop program's default error box shows for an error that no
+// command caught: the message, with a "." added when it ends in a character
+// that sorts after ".".
+std::string errorBoxText(std::string message)
+{
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
+        message += '.';
+    return message;
+}
+
+bool isRegularFile(const std::string &path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string defaultSettingsFile()
+{
+    const std::string program = programFilePath();
+    return program.substr(0, program.rfind('/') + 1) + "kaviro.ini";
+}
+
+char localeDecimalSeparator()
+{
+    const std::string point = toWindows1252(QLocale::system().decimalPoint());
+    return point.size() == 1 ? point.front() : '.';
+}
+
+struct Options {
+    std::string settingsFile;
+    std::string sort = "Wohnung ASC";
+};
+
+// False after printing the usage: an unknown or incomplete argument.
+bool parseArguments(int argc, char *argv[], Options &options, bool &help)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+            return true;
+        }
+        const bool isSettings = arg == "--settings";
+        if ((isSettings || arg == "--sort") && i + 1 < argc) {
+            (isSettings ? options.settingsFile : options.sort) = argv[++i];
+            continue;
+        }
+        std::fprintf(stderr, "Unbekannter oder unvollständiger Parameter: %s\n\n%s", argv[i], usage);
+        return false;
+    }
+    return true;
+}
+
+int publish(const Options &options)
+{
+    const std::string settingsFile = options.settingsFile.empty() ? defaultSettingsFile() : options.settingsFile;
+    if (!isRegularFile(settingsFile)) {
+        printError("Die Einstellungsdatei \"" + settingsFile +
+                   "\" wurde nicht gefunden.\rLegen Sie sie im Programm Kaviro unter \"Optionen ...\" an "
+                   "oder nennen Sie eine mit --settings.");
+        return 1;
+    }
+    Settings settings;
+    try {
+        loadSettings(settingsFile, settings);
+    } catch (const Error &error) {
+        printError(cp1252ToUtf8(errorBoxText(error.what())));
+        return 1;
+    }
+
+    DataModule data;
+    try {
+        DbConnection &connection = data.connection();
+        connection.setConnected(false);
+        connection.setConnectionString(fromWindows1252(settings.connectionString));
+        connection.setConnected(true);
+    } catch (const Error &error) {
+        // The window shows the message alone; here the cause helps whoever
+        // reads a scheduler's log.
+        printError(std::string(connectionFailedText) + "\r(" + error.what() + ")");
+        return 1;
+    }
+    if (!data.openTable()) {
+        printError(tableFailedText);
+        return 1;
+    }
+
+    // Store texts are UTF-8; the others Windows-1252.
+    try {
+        data.table().setSort(QString::fromUtf8(options.sort));
+        if (!data.buildWebData()) {
+            printError(noTableText);
+            return 1;
+        }
+    } catch (const Error &error) {
+        printError(errorBoxText(error.what()));
+        return 1;
+    }
+
+    // The window hands the generator an empty name when the template file is
+    // missing and so writes an empty ".html" (or pages of a template loaded
+    // earlier in the same run, which this program never has). Here that
+    // would report success for a useless page, so it is an error.
+    const std::string templateFile = cp1252ToUtf8(settings.templateFilename);
+    if (!isRegularFile(templateFile)) {
+        data.clearWebData();
+        printError("Die Vorlagendatei \"" + templateFile +
+                   "\" wurde nicht gefunden.\rPrüfen Sie die Einstellung auf der Seite \"Template\" der Optionen.");
+        return 1;
+    }
+
+    ListingPageGenerator generator(data);
+    try {
+        generator.setTemplateFile(settings.templateFilename);
+        generator.setOutputDir(settings.templateOutput);
+        generator.setMultiPage(settings.multiPage);
+        generator.setRowsPerPage(settings.rowsPerPage);
+        generator.setDecimalSeparator(localeDecimalSeparator());
+        generator.run();
+    } catch (const Error &error) {
+        data.clearWebData();
+        printError(cp1252ToUtf8(errorBoxText(error.what())));
+        return 1;
+    }
+    data.clearWebData();
+
+    const int pages = generator.pageNumber();
+    for (int page = 1; page <= pages; ++page)
+        std::printf("%s\n", cp1252ToUtf8(generator.pageFileName(page)).c_str());
+    const int listings = data.webDataCount();
+    std::printf("%d HTML-%s mit %d %s erzeugt.\n", pages, pages == 1 ? "Seite" : "Seiten", listings,
+                listings == 1 ? "Wohnung" : "Wohnungen");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Qt loads its SQL drivers as plugins, which needs the application object.
+    QCoreApplication app(argc, argv);
+    Options options;
+    bool help = false;
+    if (!parseArguments(argc, argv, options, help))
+        return 2;
+    if (help) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    try {
+        return publish(options);
+    } catch (const std::exception &error) {
+        printError(errorBoxText(error.what()));
+        return 1;
+    }
+}
