@@ -466,6 +466,16 @@ QString ListingTable::whereClause(const QString &extraFilter) const
     return conditions.join(QStringLiteral(" AND "));
 }
 
+// " FROM table WHERE ..." for queries beside the model.
+QString ListingTable::fromClause(const QString &extraFilter) const
+{
+    QString sql = QStringLiteral(" FROM ") + m_model->tableName();
+    const QString where = whereClause(extraFilter);
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
+    return sql;
+}
+
 void ListingTable::reselect()
 {
     m_model->orderBy = orderByFor(m_sort);
@@ -497,11 +507,7 @@ bool ListingTable::anyRow()
     // Whether the filter lets any row through, without reading the rows.
     QSqlQuery query(m_model->database());
     query.setForwardOnly(true);
-    QString sql = QStringLiteral("SELECT 1 FROM ") + m_model->tableName();
-    const QString where = whereClause(QString());
-    if (!where.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where;
-    if (!query.exec(sql))
+    if (!query.exec(QStringLiteral("SELECT 1") + fromClause(QString())))
         throw sqlError(query.lastError(), "Die Tabelle konnte nicht gelesen werden.");
     return query.next();
 }
@@ -896,11 +902,7 @@ QSqlQuery ListingTable::selectRows(const QStringList &columns, const QString &ex
     QStringList fields;
     for (const QString &column : columns)
         fields.append(quotedField(requireField(column)));
-    QString sql = QStringLiteral("SELECT ") + fields.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
-                  + m_model->tableName();
-    const QString where = whereClause(extraFilter);
-    if (!where.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where;
+    QString sql = QStringLiteral("SELECT ") + fields.join(QStringLiteral(", ")) + fromClause(extraFilter);
     const QString orderBy = orderByFor(m_sort);
     if (!orderBy.isEmpty())
         sql += u' ' + orderBy;

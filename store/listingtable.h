@@ -184,6 +184,7 @@ private:
     QString translateFilter(const QString &filter) const;
     QString orderByFor(const QString &sort) const;
     QString whereClause(const QString &extraFilter) const;
+    QString fromClause(const QString &extraFilter) const;
     void reselect();
     void ensureSelected() const;
     bool anyRow();
