@@ -1,0 +1,321 @@
+// Page generation of 100,000 listings from memory: into one page (about
+// 86 MB) and into pages of five (20,000 files), each beside the cost of
+// writing the same bytes into the same files.
+//
+// Every run writes into a fresh folder: creating files soon after deleting
+// many is several times slower on these disks (for some minutes), so nothing
+// is deleted before the process ends, and generation and reference take
+// turns. Leave a few minutes between two runs of this program. The folders
+// go below $KAVIRO_BENCH_DIR (default: the current folder).
+//
+// Helper modes for publish_bench.sh, which times the whole kaviro-publish:
+//   --template FILE        writes the benchmark template
+//   --listings-sql N       prints INSERTs (UTF-8) for the same N listings
+//   --snapshot-bytes N     prints the memory the snapshot of N listings takes
+//   --write-like SRC DST   writes the files of SRC anew into DST (held in
+//                          memory first) and prints the seconds it took
+
+#include "generator/cp1252.h"
+#include "generator/listingpagegenerator.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using kaviro::WebData;
+using kaviro::WebDataRow;
+
+constexpr int listingCount = 100'000;
+
+// Ten macros per listing, umlauts and the euro sign turned into entities.
+const char *const benchTemplate =
+    "<params>\r\n<translation name=html default>\r\n"
+    "<replace string=\"&\" with=\"&amp;\"/>\r\n<replace string=\"\xE4\" with=\"&auml;\"/>\r\n"
+    "<replace string=\"\xF6\" with=\"&ouml;\"/>\r\n<replace string=\"\xFC\" with=\"&uuml;\"/>\r\n"
+    "<replace string=\"\xC4\" with=\"&Auml;\"/>\r\n<replace string=\"\xD6\" with=\"&Ouml;\"/>\r\n"
+    "<replace string=\"\xDC\" with=\"&Uuml;\"/>\r\n<replace string=\"\xDF\" with=\"&szlig;\"/>\r\n"
+    "<replace string=\"\x80\" with=\"&euro;\"/>\r\n</translation name=html>\r\n</params>\r\n"
+    "<!DOCTYPE html>\r\n<html lang=\"de\">\r\n<head>\r\n<meta charset=\"windows-1252\">\r\n"
+    "<title>Wohnungen - Seite <macro name=PageNum/> von <macro name=TotalPageNum/></title>\r\n</head>\r\n<body>\r\n"
+    "<if name=Header>\r\n<h1>Wohnungen zu vermieten</h1>\r\n</if name=Header>\r\n"
+    "<repeat name=Loop>\r\n"
+    "<div class=\"angebot\">\r\n"
+    "  <h2><macro name=Wohnung/></h2>\r\n"
+    "  <p class=\"lage\"><macro name=Strasse/>, <macro name=PLZ/> <macro name=Ort/></p>\r\n"
+    "  <table>\r\n"
+    "    <tr><th>Wohnfl\xE4" "che</th><td><macro name=Flaeche/></td></tr>\r\n"
+    "    <tr><th>Kaltmiete</th><td><macro name=Miete/></td></tr>\r\n"
+    "    <tr><th>Nebenkosten</th><td><macro name=Nebenkosten/></td></tr>\r\n"
+    "  </table>\r\n"
+    "  <p class=\"text\"><macro name=Beschreibung/></p>\r\n"
+    "  <p class=\"seite\">Seite <macro name=PageNum/> (<macro name=FileName/>)</p>\r\n"
+    "</div>\r\n"
+    "</repeat name=Loop>\r\n"
+    "<if name=PageExist offset=1>\r\n<a href=\"<macro name=FileName offset=1/>\">weiter</a>\r\n"
+    "</if name=PageExist>\r\n</body>\r\n</html>\r\n";
+
+WebDataRow listing(int i)
+{
+    static const char *const towns[] = {"M\xFCnchen", "K\xF6ln", "D\xFCsseldorf", "N\xFCrnberg",
+                                        "L\xFC" "beck", "G\xF6ttingen", "W\xFCrzburg", "Saarbr\xFC" "cken"};
+    const std::string n = std::to_string(i);
+    WebDataRow row;
+    row.wohnung = "Helle 3-Zimmer-Wohnung mit Balkon Nr. " + n;
+    row.flaeche = 35 + (i % 900) / 10.0;
+    row.strasse = "K\xF6nigsallee " + std::to_string(i % 200 + 1);
+    row.plz = std::to_string(10000 + i % 89999);
+    row.ort = towns[i % 8];
+    row.beschreibung =
+        "Ruhige Wohnung im zweiten Obergeschoss eines gepflegten Altbaus, frisch renoviert.\r\n"
+        "Wohnzimmer mit Erker, zwei Schlafzimmer, K\xFC" "che mit Fenster und Einbauk\xFC" "che.\r\n"
+        "Bad mit Wanne und Dusche, G\xE4ste-WC, Kellerabteil und Fahrradkeller.\r\n"
+        "Gro\xDF" "er S\xFC" "dbalkon zum Hof, Parkett in allen Zimmern, Gasetagenheizung.\r\n"
+        "Einkaufen, Schulen und \xF6" "ffentlicher Nahverkehr zu Fu\xDF erreichbar. Nr. " + n;
+    row.miete = 350 + (i * 37 % 1500) + 0.5;
+    row.nebenkosten = 80 + (i * 13 % 300) + 0.25;
+    row.zuMietenAb = "01.05.2025";
+    return row;
+}
+
+struct MemoryListings : kaviro::ListingSource {
+    WebData rows;
+    int webDataCount() const override { return static_cast<int>(rows.size()); }
+    const WebDataRow &webDataRow(int index) const override { return rows[static_cast<std::size_t>(index)]; }
+};
+
+MemoryListings &listings()
+{
+    static MemoryListings source = [] {
+        MemoryListings s;
+        s.rows.reserve(listingCount);
+        for (int i = 1; i <= listingCount; ++i)
+            s.rows.push_back(listing(i));
+        return s;
+    }();
+    return source;
+}
+
+fs::path &benchRoot()
+{
+    static fs::path root;
+    return root;
+}
+
+fs::path freshFolder()
+{
+    static int counter = 0;
+    const fs::path dir = benchRoot() / ("run" + std::to_string(++counter));
+    fs::create_directories(dir);
+    return dir;
+}
+
+struct File {
+    std::string name;
+    std::string bytes;
+};
+using Files = std::vector<File>;
+
+Files readFolder(const fs::path &dir)
+{
+    Files files;
+    for (const auto &entry : fs::directory_iterator(dir)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        files.push_back({entry.path().filename().string(),
+                         std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())});
+    }
+    return files;
+}
+
+// Creating and writing the files as plainly as the system allows: one
+// open, writes of at most 64 KiB, one close each.
+void writeFiles(const fs::path &dir, const Files &files)
+{
+    for (const File &file : files) {
+        const int fd = ::open((dir / file.name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0)
+            std::abort();
+        for (std::size_t done = 0; done < file.bytes.size();) {
+            const ssize_t n = ::write(fd, file.bytes.data() + done, std::min<std::size_t>(65536, file.bytes.size() - done));
+            if (n <= 0)
+                std::abort();
+            done += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+    }
+}
+
+std::size_t totalBytes(const Files &files)
+{
+    std::size_t total = 0;
+    for (const File &file : files)
+        total += file.bytes.size();
+    return total;
+}
+
+struct Mode {
+    bool multiPage;
+    Files pages; // what one generation writes, for the write reference
+};
+Mode onePage{false, {}};
+Mode pagesOfFive{true, {}};
+
+void generate(const Mode &mode, const fs::path &dir)
+{
+    kaviro::ListingPageGenerator generator(listings());
+    generator.setTemplateFile((benchRoot() / "bench.templ").string());
+    generator.setOutputDir(dir.string());
+    generator.setMultiPage(mode.multiPage);
+    generator.setRowsPerPage(5);
+    generator.setDecimalSeparator(',');
+    generator.run();
+}
+
+void BM_Generate(benchmark::State &state, Mode *mode)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        const fs::path dir = freshFolder();
+        state.ResumeTiming();
+        generate(*mode, dir);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * totalBytes(mode->pages)));
+    state.counters["files"] = static_cast<double>(mode->pages.size());
+}
+
+void BM_Write(benchmark::State &state, Mode *mode)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        const fs::path dir = freshFolder();
+        state.ResumeTiming();
+        writeFiles(dir, mode->pages);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * totalBytes(mode->pages)));
+    state.counters["files"] = static_cast<double>(mode->pages.size());
+}
+
+int helperMode(int argc, char *argv[])
+{
+    const std::string mode = argv[1];
+    if (mode == "--template" && argc == 3) {
+        std::ofstream(argv[2], std::ios::binary) << benchTemplate;
+        return 0;
+    }
+    if (mode == "--listings-sql" && argc == 3) {
+        const int n = std::atoi(argv[2]);
+        const auto text = [](const std::string &value) {
+            std::string quoted = "'";
+            for (const char c : kaviro::cp1252ToUtf8(value))
+                quoted += c == '\'' ? std::string("''") : std::string(1, c);
+            return quoted + "'";
+        };
+        std::string sql = "BEGIN;\n";
+        for (int i = 1; i <= n; ++i) {
+            const WebDataRow r = listing(i);
+            if (i % 500 == 1)
+                sql += "INSERT INTO \"Wohnungen\" (\"Wohnung\", \"Flaeche\", \"Strasse\", \"PLZ\", \"Ort\", "
+                       "\"Beschreibung\", \"Miete\", \"Nebenkosten\", \"ZuMietenAb\", \"Status\") VALUES\n";
+            sql += "(" + text(r.wohnung) + ", " + std::to_string(r.flaeche) + ", " + text(r.strasse) + ", " +
+                   text(r.plz) + ", " + text(r.ort) + ", " + text(r.beschreibung) + ", " + std::to_string(r.miete) +
+                   ", " + std::to_string(r.nebenkosten) + ", '2025-05-01 00:00:00', 1)";
+            sql += i % 500 == 0 || i == n ? ";\n" : ",\n";
+        }
+        sql += "COMMIT;\n";
+        std::fwrite(sql.data(), 1, sql.size(), stdout);
+        return 0;
+    }
+    if (mode == "--snapshot-bytes" && argc == 3) {
+        const auto heap = [](const std::string &s) { return s.capacity() > 15 ? s.capacity() + 1 : 0; };
+        WebData rows(static_cast<std::size_t>(std::atoi(argv[2])));
+        std::size_t total = rows.capacity() * sizeof(WebDataRow);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            rows[i] = listing(static_cast<int>(i) + 1);
+            const WebDataRow &r = rows[i];
+            total += heap(r.wohnung) + heap(r.strasse) + heap(r.plz) + heap(r.ort) + heap(r.beschreibung) +
+                     heap(r.zuMietenAb);
+        }
+        std::printf("%zu\n", total);
+        return 0;
+    }
+    if (mode == "--write-like" && argc == 4) {
+        const Files files = readFolder(argv[2]);
+        fs::create_directories(argv[3]);
+        const auto start = std::chrono::steady_clock::now();
+        writeFiles(argv[3], files);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        std::printf("%.3f\n", took.count());
+        return 0;
+    }
+    std::fputs("Aufruf: kaviro_publisher_bench [Benchmark-Optionen] | --template DATEI | --listings-sql N |"
+               " --snapshot-bytes N | --write-like QUELLE ZIEL\n",
+               stderr);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc > 1 && std::strncmp(argv[1], "--benchmark", 11) != 0)
+        return helperMode(argc, argv);
+
+    const char *base = std::getenv("KAVIRO_BENCH_DIR");
+    std::string pattern = (fs::path(base ? base : ".") / "kaviro-publisher-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    benchRoot() = fs::absolute(pattern);
+    std::ofstream(benchRoot() / "bench.templ", std::ios::binary) << benchTemplate;
+
+    // One generation of each kind gives the bytes the write reference writes.
+    for (Mode *mode : {&onePage, &pagesOfFive}) {
+        const fs::path dir = freshFolder();
+        generate(*mode, dir);
+        mode->pages = readFolder(dir);
+    }
+
+    // Each repetition is one whole generation or one whole write.
+    const std::pair<const char *, std::pair<void (*)(benchmark::State &, Mode *), Mode *>> runs[] = {
+        {"Generate/OnePage", {BM_Generate, &onePage}},
+        {"WriteSameBytes/OnePage", {BM_Write, &onePage}},
+        {"Generate/PagesOfFive", {BM_Generate, &pagesOfFive}},
+        {"WriteSameFiles/PagesOfFive", {BM_Write, &pagesOfFive}},
+    };
+    for (const auto &[name, run] : runs)
+        benchmark::RegisterBenchmark(name, run.first, run.second)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1)
+            ->Repetitions(5)
+            ->ReportAggregatesOnly(true)
+            ->UseRealTime();
+    // Generation and its reference take turns, so that both meet the disk in
+    // the same state (it slows down for minutes after many files were deleted).
+    std::vector<char *> args(argv, argv + argc);
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave.data());
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    std::error_code ignored;
+    fs::remove_all(benchRoot(), ignored);
+    return 0;
+}

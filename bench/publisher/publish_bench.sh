@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Times the whole kaviro-publish run on 100,000 listings in SQLite, into one
+# page and into pages of five (20,000 files), each run beside the cost of
+# writing the same bytes into the same files afresh; also the peak memory
+# beside the size of the snapshot. Medians of RUNS runs (default 5).
+#
+# Usage: bench/publisher/publish_bench.sh [BUILD_DIR]
+# Every run writes into a fresh folder below $KAVIRO_BENCH_DIR (default: the
+# build folder); all of it is removed at the end. Creating files is much
+# slower for some minutes after many were deleted, so leave a few minutes
+# between two runs of this script.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "${1:-${KAVIRO_BUILD_DIR:-$top/build}}" && pwd)
+runs=${RUNS:-5}
+bin=$build/bin
+bench=$bin/kaviro_publisher_bench
+listings=100000
+
+work=$(mktemp -d "${KAVIRO_BENCH_DIR:-$build}/publish-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+echo "Lege $listings Wohnungen in SQLite an ..."
+"$bench" --template "$work/bench.templ"
+sqlite3 "$work/bench.db" < "$top/examples/wohnungen-sqlite.sql"
+"$bench" --listings-sql "$listings" | sqlite3 "$work/bench.db"
+snapshot=$("$bench" --snapshot-bytes "$listings")
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f\n", (b - a) / 1e9 }'; }
+
+for mode in 0 1; do
+  : > "$work/publish-$mode"
+  : > "$work/write-$mode"
+  : > "$work/rss-$mode"
+  for i in $(seq 1 "$runs"); do
+    out=$work/out-$mode-$i
+    mkdir "$out"
+    printf '[Template]\r\nFilename=%s\r\nOutput=%s\r\nMultiPage=%s\r\nRowsPerPage=5\r\n[Database]\r\nConnectionString=Provider=SQLite;Data Source=%s\r\n' \
+      "$work/bench.templ" "$out" "$mode" "$work/bench.db" > "$work/kaviro.ini"
+    start=$(date +%s%N)
+    if [ -x /usr/bin/time ]; then
+      /usr/bin/time -f %M -o "$work/rss" "$bin/kaviro-publish" --settings "$work/kaviro.ini" > /dev/null
+      cat "$work/rss" >> "$work/rss-$mode"
+    else
+      "$bin/kaviro-publish" --settings "$work/kaviro.ini" > /dev/null
+    fi
+    end=$(date +%s%N)
+    seconds "$start" "$end" >> "$work/publish-$mode"
+    "$bench" --write-like "$out" "$work/ref-$mode-$i" >> "$work/write-$mode"
+  done
+done
+
+report() {
+  local mode=$1 title=$2 target=$3
+  local publish write files bytes
+  publish=$(median < "$work/publish-$mode")
+  write=$(median < "$work/write-$mode")
+  files=$(find "$work/out-$mode-1" -type f | wc -l)
+  bytes=$(du -sb "$work/out-$mode-1" | cut -f1)
+  awk -v t="$title" -v p="$publish" -v w="$write" -v f="$files" -v b="$bytes" -v z="$target" 'BEGIN {
+    printf "%s: %d Datei(en), %.1f MB\n", t, f, b / 1e6
+    printf "  kaviro-publish %.3f s, dieselben Dateien schreiben %.3f s, Verhaeltnis %.2f (Ziel hoechstens %s)\n", p, w, p / w, z
+  }'
+}
+report 0 "Eine Seite" "2; und hoechstens 0.47 s"
+report 1 "Seiten zu fuenf" "1.3"
+if [ -s "$work/rss-0" ]; then
+  for mode in 0 1; do
+    rss=$(median < "$work/rss-$mode")
+    awk -v r="$rss" -v s="$snapshot" -v m="$mode" 'BEGIN {
+      printf "Speicher (%s): hoechstens %.1f MB belegt, Snapshot %.1f MB, Verhaeltnis %.2f (Ziel hoechstens 2)\n",
+             m ? "Seiten zu fuenf" : "eine Seite", r / 1024, s / 1e6 / 1.048576, r * 1024 / s
+    }'
+  done
+fi
