@@ -2,14 +2,32 @@
 
 #include "common/error.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kaviro {
 
+namespace {
+
+// Names are short; a plain loop beats a call to memcmp here, and this runs
+// for every parameter lookup of every tag.
+bool sameText(const std::string &a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < b.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 int StringParameters::indexOf(std::string_view name) const
 {
-    for (std::size_t i = 0; i < m_items.size(); ++i) {
-        if (m_items[i].name == name)
+    for (std::size_t i = 0; i < m_count; ++i) {
+        if (sameText(m_items[i].name, name))
             return static_cast<int>(i);
     }
     return -1;
@@ -17,11 +35,8 @@ int StringParameters::indexOf(std::string_view name) const
 
 const std::string *StringParameters::find(std::string_view name) const
 {
-    for (const Pair &pair : m_items) {
-        if (pair.name == name)
-            return &pair.value;
-    }
-    return nullptr;
+    const int index = indexOf(name);
+    return index < 0 ? nullptr : &m_items[static_cast<std::size_t>(index)].value;
 }
 
 int StringParameters::addOrAppend(std::string_view name, std::string_view text)
@@ -31,34 +46,60 @@ int StringParameters::addOrAppend(std::string_view name, std::string_view text)
         m_items[static_cast<std::size_t>(index)].value.append(text);
         return index;
     }
-    m_items.push_back(Pair{std::string(name), std::string(text)});
+    add(name, text);
     return count() - 1;
 }
 
-void StringParameters::add(std::string name, std::string value)
+StringParameters::Pair &StringParameters::addEmpty()
 {
-    m_items.push_back(Pair{std::move(name), std::move(value)});
+    if (m_count == m_items.size())
+        m_items.emplace_back();
+    Pair &pair = m_items[m_count++];
+    pair.name.clear();
+    pair.value.clear();
+    return pair;
+}
+
+void StringParameters::add(std::string_view name, std::string_view value)
+{
+    Pair &pair = addEmpty();
+    pair.name.assign(name);
+    pair.value.assign(value);
 }
 
 std::vector<std::string> StringParameters::toLines() const
 {
     std::vector<std::string> lines;
-    lines.reserve(m_items.size());
-    for (const Pair &pair : m_items)
-        lines.push_back(pair.name + '=' + pair.value);
+    lines.reserve(m_count);
+    for (std::size_t i = 0; i < m_count; ++i)
+        lines.push_back(m_items[i].name + '=' + m_items[i].value);
     return lines;
+}
+
+bool StringParameters::operator==(const StringParameters &other) const
+{
+    return m_count == other.m_count &&
+           std::equal(m_items.begin(), m_items.begin() + static_cast<std::ptrdiff_t>(m_count), other.m_items.begin());
 }
 
 int TranslationTable::addOrAppend(std::string_view search, std::string_view replacement)
 {
     const int before = m_pairs.count();
     const int index = m_pairs.addOrAppend(search, replacement);
+    m_longestReplacement = std::max(m_longestReplacement, m_pairs.value(index).size());
     if (index == before) {
         m_next.push_back(-1);
         // An empty search string never matches, so it joins no chain.
         if (!search.empty()) {
-            m_asciiStart = m_asciiStart || static_cast<unsigned char>(search.front()) < 128;
-            int *link = &m_first[static_cast<unsigned char>(search.front())];
+            const auto first = static_cast<unsigned char>(search.front());
+            if (m_first[first] < 0) {
+                if (first >= 128) {
+                    m_highStart = true;
+                } else if (++m_asciiStartCount <= kMaxAsciiStarts) {
+                    m_asciiStarts[static_cast<std::size_t>(m_asciiStartCount - 1)] = first * 0x0101010101010101ULL;
+                }
+            }
+            int *link = &m_first[first];
             while (*link >= 0)
                 link = &m_next[static_cast<std::size_t>(*link)];
             *link = index;
@@ -99,32 +140,33 @@ void TranslationTables::setDefault(int index)
     m_defaultIndex = index;
 }
 
-std::string_view translate(const TranslationTable &table, std::string_view text, std::string &out)
+namespace {
+
+// Hands the pieces of the translated text to put(data, size) in order. When
+// no pair matches it hands nothing and returns false.
+template <class Put>
+bool translatePieces(const TranslationTable &table, std::string_view text, Put &&put)
 {
     const StringParameters &pairs = table.pairs();
     const auto *data = reinterpret_cast<const unsigned char *>(text.data());
     const std::size_t size = text.size();
-    const bool skipAscii = table.startsAbove127Only();
+    const bool skipEight = table.canSkipEight();
     std::size_t i = 0;
     std::size_t copyFrom = 0;
+    bool matched = false;
     for (;;) {
         // Bytes that start no search string are copied later in one piece.
         for (;;) {
-            if (skipAscii) {
-                constexpr std::uint64_t high = 0x8080808080808080ULL;
-                std::uint64_t eight;
-                while (i + 8 <= size && (std::memcpy(&eight, data + i, 8), (eight & high) == 0))
+            if (skipEight) {
+                while (i + 8 <= size && table.eightStartNothing(data + i))
                     i += 8;
             }
             if (i >= size || table.firstCandidate(data[i]) >= 0)
                 break;
             ++i;
         }
-        if (i >= size) {
-            if (copyFrom == 0)
-                return text;
+        if (i >= size)
             break;
-        }
         // The candidates start with this byte and come in table order, so
         // the first whose rest fits wins, not the longest.
         int candidate = table.firstCandidate(data[i]);
@@ -138,15 +180,43 @@ std::string_view translate(const TranslationTable &table, std::string_view text,
             ++i;
             continue;
         }
-        if (copyFrom == 0)
-            out.clear();
-        out.append(text.data() + copyFrom, i - copyFrom);
-        out.append(pairs.value(candidate));
+        matched = true;
+        put(text.data() + copyFrom, i - copyFrom);
+        const std::string &replacement = pairs.value(candidate);
+        put(replacement.data(), replacement.size());
         i += pairs.name(candidate).size();
         copyFrom = i;
     }
-    out.append(text.data() + copyFrom, size - copyFrom);
-    return out;
+    if (matched)
+        put(text.data() + copyFrom, size - copyFrom);
+    return matched;
+}
+
+} // namespace
+
+std::string_view translate(const TranslationTable &table, std::string_view text, std::string &buffer)
+{
+    // No byte of text gives more than the longest replacement. Where that
+    // bound is moderate the pieces are written straight into the buffer,
+    // which only grows; otherwise they are appended.
+    constexpr std::size_t directLimit = std::size_t(1) << 20;
+    const std::size_t perByte = std::max<std::size_t>(1, table.longestReplacement());
+    if (text.size() <= directLimit / perByte) {
+        const std::size_t bound = text.size() * perByte;
+        if (buffer.size() < bound)
+            buffer.resize(bound);
+        char *const start = buffer.data();
+        char *end = start;
+        const bool matched = translatePieces(table, text, [&end](const char *piece, std::size_t size) {
+            std::memcpy(end, piece, size);
+            end += size;
+        });
+        return matched ? std::string_view(start, static_cast<std::size_t>(end - start)) : text;
+    }
+    buffer.clear();
+    const bool matched =
+        translatePieces(table, text, [&buffer](const char *piece, std::size_t size) { buffer.append(piece, size); });
+    return matched ? std::string_view(buffer) : text;
 }
 
 std::string translate(const TranslationTable &table, std::string_view text)

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,8 +20,8 @@ public:
         bool operator==(const Pair &) const = default;
     };
 
-    int count() const { return static_cast<int>(m_items.size()); }
-    bool empty() const { return m_items.empty(); }
+    int count() const { return static_cast<int>(m_count); }
+    bool empty() const { return m_count == 0; }
     // Callers give valid indexes.
     const std::string &name(int index) const { return m_items[static_cast<std::size_t>(index)].name; }
     const std::string &value(int index) const { return m_items[static_cast<std::size_t>(index)].value; }
@@ -31,17 +33,22 @@ public:
     // Appends text to the value of the pair of that name, or adds the pair.
     int addOrAppend(std::string_view name, std::string_view text);
     // Adds a pair at the end even when the name exists (the tag reader).
-    void add(std::string name, std::string value);
+    void add(std::string_view name, std::string_view value);
+    // Adds an empty pair at the end and returns it for filling in.
+    Pair &addEmpty();
     void appendToValue(int index, std::string_view text) { m_items[static_cast<std::size_t>(index)].value.append(text); }
-    void clear() { m_items.clear(); }
+    // Keeps the storage of the pairs: the tag reader refills the same list
+    // for every tag without allocating.
+    void clear() { m_count = 0; }
 
     // One "name=value" line per pair, in order.
     std::vector<std::string> toLines() const;
 
-    bool operator==(const StringParameters &) const = default;
+    bool operator==(const StringParameters &other) const;
 
 private:
-    std::vector<Pair> m_items;
+    std::vector<Pair> m_items; // the first m_count are the list
+    std::size_t m_count = 0;
 };
 
 // A named list of search-string/replacement pairs. Search strings are never
@@ -55,15 +62,37 @@ public:
     const std::string &name() const { return m_name; }
     const StringParameters &pairs() const { return m_pairs; }
     int addOrAppend(std::string_view search, std::string_view replacement);
-    void appendToReplacement(int index, std::string_view text) { m_pairs.appendToValue(index, text); }
+    void appendToReplacement(int index, std::string_view text)
+    {
+        m_pairs.appendToValue(index, text);
+        m_longestReplacement = std::max(m_longestReplacement, m_pairs.value(index).size());
+    }
+    std::size_t longestReplacement() const { return m_longestReplacement; }
 
     // First pair whose search string starts with c, -1 when none; the next
     // one after pair index, -1 when none.
     int firstCandidate(unsigned char c) const { return m_first[c]; }
     int nextCandidate(int index) const { return m_next[static_cast<std::size_t>(index)]; }
-    // True when every search string starts with a byte above 127 (umlauts,
-    // say): runs of plain ASCII can then be passed over eight bytes at once.
-    bool startsAbove127Only() const { return !m_asciiStart; }
+    // Whether eight bytes can be checked at once for first bytes: so when at
+    // most four distinct ASCII bytes ("&", "<", ...) start search strings;
+    // any bytes above 127 (umlauts) are checked by their high bit.
+    bool canSkipEight() const { return m_asciiStartCount <= kMaxAsciiStarts; }
+    // True when none of the eight bytes at p can start a match.
+    bool eightStartNothing(const unsigned char *p) const
+    {
+        constexpr std::uint64_t ones = 0x0101010101010101ULL;
+        constexpr std::uint64_t high = 0x8080808080808080ULL;
+        std::uint64_t eight;
+        std::memcpy(&eight, p, 8);
+        if (m_highStart && (eight & high) != 0)
+            return false;
+        for (int k = 0; k < m_asciiStartCount; ++k) {
+            const std::uint64_t x = eight ^ m_asciiStarts[static_cast<std::size_t>(k)];
+            if (((x - ones) & ~x & high) != 0) // some byte equals the start byte
+                return false;
+        }
+        return true;
+    }
 
     bool operator==(const TranslationTable &other) const
     {
@@ -75,7 +104,11 @@ private:
     StringParameters m_pairs;
     std::array<int, 256> m_first;
     std::vector<int> m_next;
-    bool m_asciiStart = false;
+    std::size_t m_longestReplacement = 0;
+    static constexpr int kMaxAsciiStarts = 4;
+    bool m_highStart = false;
+    int m_asciiStartCount = 0; // above kMaxAsciiStarts: no skipping
+    std::array<std::uint64_t, kMaxAsciiStarts> m_asciiStarts{}; // each start byte in all eight places
 };
 
 // The tables a template declares, in declaration order; names are unique and
@@ -108,7 +141,8 @@ private:
 // string stands at the current place; replacements are never looked at again.
 std::string translate(const TranslationTable &table, std::string_view text);
 // The same without a copy where nothing matches: returns text itself then,
-// and otherwise buffer, overwritten with the result.
+// and otherwise a view of the result at the start of buffer (which may hold
+// more bytes after it; keep buffer for the next call, it only grows).
 std::string_view translate(const TranslationTable &table, std::string_view text, std::string &buffer);
 
 } // namespace kaviro

@@ -207,7 +207,9 @@ bool readTagParams(std::string_view text, std::size_t &pos, StringParameters &pa
             fail(pos); // "=" or a line break where a name should begin
         }
 
-        std::string value;
+        StringParameters::Pair &param = params.addEmpty();
+        param.name.assign(name);
+        std::string &value = param.value;
         bool escapes = false; // a "#" in the value
         if (!ended && text[pos] == '=') {
             ++pos;
@@ -260,7 +262,8 @@ bool readTagParams(std::string_view text, std::size_t &pos, StringParameters &pa
                 }
             }
         }
-        params.add(std::string(name), escapes ? decodeValue(value) : std::move(value));
+        if (escapes)
+            value = decodeValue(value);
         if (ended)
             return selfClosed;
     }
