@@ -1,8 +1,9 @@
 // kaviro-publish: the main job of the desktop program without a window, for
 // scheduled publishing. Loads the settings, connects, opens the table Wohnungen
 // sorted as asked, builds the snapshot of the active listings, writes the
-// pages from the template and prints their names. Failures print the text the
-// desktop program would show and end with status 1.
+// pages from the template and prints their names; with --upload it then sends
+// them by FTP like "FTP Upload". Failures print the text the desktop program
+// would show and end with status 1.
 //
 // The terminal speaks UTF-8; settings, generator and template texts are
 // Windows-1252 and are converted on the way out, store texts are UTF-8 already.
@@ -10,6 +11,7 @@
 #include "common/error.h"
 #include "generator/cp1252.h"
 #include "generator/listingpagegenerator.h"
+#include "publish/uploader.h"
 #include "settings/settings.h"
 #include "store/datamodule.h"
 #include "store/windows1252.h"
@@ -18,18 +20,21 @@
 #include <QLocale>
 #include <QString>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 using namespace kaviro;
 
 constexpr const char *usage =
-    "Aufruf: kaviro-publish [--settings DATEI] [--sort \"Feld ASC|DESC\"]\n"
+    "Aufruf: kaviro-publish [--settings DATEI] [--sort \"Feld ASC|DESC\"] [--upload]\n"
     "\n"
     "Erzeugt die HTML-Seiten der aktiven Wohnungen wie \"HTML erzeugen\" im Programm\n"
     "Kaviro und nennt die geschriebenen Dateien.\n"
@@ -38,8 +43,10 @@ constexpr const char *usage =
     "                    Programme)\n"
     "  --sort TEXT       die Reihenfolge der Wohnungen, etwa \"Ort DESC\" (Vorgabe:\n"
     "                    \"Wohnung ASC\")\n"
+    "  --upload          überträgt die Seiten danach per FTP wie \"FTP Upload\"\n"
     "\n"
-    "Rückgabewert 0, wenn die Seiten geschrieben wurden, sonst 1 (2 bei falschem Aufruf).\n";
+    "Rückgabewert 0, wenn die Seiten geschrieben (und mit --upload übertragen)\n"
+    "wurden, sonst 1 (2 bei falschem Aufruf).\n";
 
 // Texts of the desktop program's message boxes; "\r" there breaks the line.
 constexpr const char *connectionFailedText = "Die Verbindung zur Datenbank konnte nicht hergestellt werden.\r"
@@ -89,6 +96,7 @@ char localeDecimalSeparator()
 struct Options {
     std::string settingsFile;
     std::string sort = "Wohnung ASC";
+    bool upload = false;
 };
 
 // False after printing the usage: an unknown or incomplete argument.
@@ -100,6 +108,10 @@ bool parseArguments(int argc, char *argv[], Options &options, bool &help)
             help = true;
             return true;
         }
+        if (arg == "--upload") {
+            options.upload = true;
+            continue;
+        }
         const bool isSettings = arg == "--settings";
         if ((isSettings || arg == "--sort") && i + 1 < argc) {
             (isSettings ? options.settingsFile : options.sort) = argv[++i];
@@ -109,6 +121,87 @@ bool parseArguments(int argc, char *argv[], Options &options, bool &help)
         return false;
     }
     return true;
+}
+
+std::string withoutLineEnd(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+// The upload's status texts as lines; on a terminal a bar for each page.
+class UploadReport {
+public:
+    explicit UploadReport(const ListingPageGenerator &generator)
+        : m_generator(generator), m_terminal(::isatty(STDOUT_FILENO) == 1)
+    {
+    }
+
+    void status(const std::string &text)
+    {
+        endBar();
+        std::printf("%s\n", cp1252ToUtf8(text).c_str());
+    }
+
+    // A server's reply line ends in CR LF, which the terminal needs not.
+    void failure(const std::string &message)
+    {
+        endBar();
+        std::fflush(stdout);
+        printError(cp1252ToUtf8(withoutLineEnd(message)));
+    }
+
+    void progress(std::int32_t page, std::int64_t sent, std::int64_t size)
+    {
+        if (!m_terminal)
+            return;
+        if (page != m_page)
+            endBar();
+        m_page = page;
+        constexpr int width = 30;
+        const int percent = size > 0 ? static_cast<int>(std::min<std::int64_t>(sent, size) * 100 / size) : 100;
+        const int filled = percent * width / 100;
+        std::printf("\r  %s [%s%s] %3d %%", cp1252ToUtf8(fileNamePart(m_generator.pageFileName(page))).c_str(),
+                    std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                    std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), percent);
+        std::fflush(stdout);
+        m_barOpen = true;
+    }
+
+    void endBar()
+    {
+        if (m_barOpen)
+            std::printf("\n");
+        m_barOpen = false;
+    }
+
+private:
+    const ListingPageGenerator &m_generator;
+    bool m_terminal;
+    bool m_barOpen = false;
+    std::int32_t m_page = 0;
+};
+
+int uploadPages(const Settings &settings, const ListingPageGenerator &generator)
+{
+    UploadReport report(generator);
+    Uploader uploader;
+    uploader.setStatusHandler([&](const std::string &text) { report.status(text); });
+    uploader.setErrorHandler([&](const std::string &message) { report.failure(message); });
+    uploader.setProgressHandler(
+        [&](std::int32_t page, std::int64_t sent, std::int64_t size) { report.progress(page, sent, size); });
+    try {
+        const bool done = uploader.upload(settings, generator.pageCount(),
+                                          [&](std::int32_t n) { return generator.pageFileName(n); });
+        report.endBar();
+        return done ? 0 : 1;
+    } catch (const Error &error) {
+        // A failed QUIT ends the upload outside its own report; the window
+        // leaves it to the default error box.
+        report.failure(errorBoxText(error.what()));
+        return 1;
+    }
 }
 
 int publish(const Options &options)
@@ -190,7 +283,7 @@ int publish(const Options &options)
     const int listings = data.webDataCount();
     std::printf("%d HTML-%s mit %d %s erzeugt.\n", pages, pages == 1 ? "Seite" : "Seiten", listings,
                 listings == 1 ? "Wohnung" : "Wohnungen");
-    return 0;
+    return options.upload ? uploadPages(settings, generator) : 0;
 }
 
 } // namespace
