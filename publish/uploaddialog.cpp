@@ -1,0 +1,178 @@
+#include "publish/uploaddialog.h"
+
+#include "ui_uploaddialog.h"
+
+#include "app/appcontext.h"
+#include "app/desktop.h"
+#include "app/mainwindow.h"
+#include "generator/listingpagegenerator.h"
+#include "publish/tcpsocket.h"
+#include "settings/optionsdialog.h"
+#include "store/windows1252.h"
+
+#include <QCoreApplication>
+#include <QPainter>
+#include <QStatusBar>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace kaviro {
+
+// ------------------------------------------------------------------ gauge
+
+const QColor Gauge::backColor(239, 239, 239);
+const QColor Gauge::foreColor(0, 64, 128);
+
+Gauge::Gauge(QWidget *parent) : QWidget(parent)
+{
+    QFont textFont = font();
+    textFont.setPixelSize(13);
+    setFont(textFont);
+}
+
+void Gauge::setMinimum(std::int64_t value)
+{
+    m_minimum = value;
+    update();
+}
+
+void Gauge::setMaximum(std::int64_t value)
+{
+    m_maximum = value;
+    update();
+}
+
+void Gauge::setProgress(std::int64_t value)
+{
+    m_progress = value;
+    update();
+}
+
+int Gauge::percent() const
+{
+    if (m_maximum <= m_minimum)
+        return 0;
+    const std::int64_t progress = std::clamp(m_progress, m_minimum, m_maximum);
+    // In floating point: a page of several GB times 100 stays exact enough
+    // and cannot overflow.
+    return int(double(progress - m_minimum) * 100.0 / double(m_maximum - m_minimum));
+}
+
+void Gauge::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QRect inside = rect().adjusted(1, 1, -1, -1);
+    painter.fillRect(inside, backColor);
+    QRect bar = inside;
+    bar.setWidth(inside.width() * percent() / 100);
+    painter.fillRect(bar, foreColor);
+    // The text reads dark on the background and light on the bar.
+    painter.setPen(Qt::black);
+    painter.drawText(inside, Qt::AlignCenter, text());
+    painter.setClipRect(bar);
+    painter.setPen(Qt::white);
+    painter.drawText(inside, Qt::AlignCenter, text());
+    painter.setClipping(false);
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+// ----------------------------------------------------------------- window
+
+UploadDialog::UploadDialog(AppContext &app, QWidget *parent)
+    : QDialog(parent), m_app(app), m_ui(std::make_unique<Ui::UploadDialog>())
+{
+    m_ui->setupUi(this);
+    QFont windowFont = font();
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
+    setFixedSize(322, 104);
+    m_ui->btnCancel->setEnabled(false);
+    connect(m_ui->btnCancel, &QPushButton::clicked, this, &UploadDialog::cancel);
+
+    m_uploader.setStatusHandler([this](const std::string &text) { setStatus(fromWindows1252(text)); });
+    m_uploader.setProgressHandler([this](std::int32_t, std::int64_t sent, std::int64_t size) {
+        m_ui->Gauge->setMaximum(size);
+        m_ui->Gauge->setProgress(sent);
+    });
+    m_uploader.setErrorHandler([this](const std::string &message) {
+        m_app.desktop.messageBox(this, applicationTitle(), fromWindows1252(message), QMessageBox::Ok,
+                                 QMessageBox::NoIcon);
+    });
+}
+
+UploadDialog::~UploadDialog() = default;
+
+Gauge &UploadDialog::gauge()
+{
+    return *m_ui->Gauge;
+}
+
+QString UploadDialog::statusText() const
+{
+    return m_ui->Status->currentMessage();
+}
+
+void UploadDialog::setStatus(const QString &text)
+{
+    m_ui->Status->showMessage(text);
+}
+
+void UploadDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    m_ui->Gauge->setProgress(0);
+    m_ui->Gauge->setMinimum(0);
+    m_ui->Gauge->setMaximum(0);
+}
+
+bool UploadDialog::upload()
+{
+    const ListingPageGenerator &generator = m_app.mainWindow->generator();
+    return upload(generator.pageCount(), [&generator](std::int32_t n) { return generator.pageFileName(n); });
+}
+
+bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &pageFileName)
+{
+    // The waits below keep the windows running, which offers the chance to
+    // start again.
+    if (m_uploader.isRunning())
+        return false;
+    // A copy: values edited in the options dialog during the upload belong
+    // to the next one.
+    const Settings settings = m_app.options->settings();
+
+    show();
+    raise();
+    m_ui->btnCancel->setEnabled(true);
+    emit runningChanged(true);
+    setEventPump([] { QCoreApplication::processEvents(); });
+    const auto ended = [this] {
+        setEventPump({});
+        m_ui->btnCancel->setEnabled(false);
+        emit runningChanged(false);
+    };
+    bool result = false;
+    try {
+        result = m_uploader.upload(settings, pageCount, pageFileName);
+    } catch (...) {
+        ended();
+        throw;
+    }
+    ended();
+    hide();
+    return result;
+}
+
+void UploadDialog::cancel()
+{
+    if (!m_uploader.isRunning())
+        return;
+    m_uploader.cancel();
+    m_ui->btnCancel->setEnabled(false);
+    setStatus(u"Übertragung wird abgebrochen ..."_s);
+}
+
+} // namespace kaviro

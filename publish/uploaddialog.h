@@ -1,0 +1,97 @@
+#pragma once
+
+#include "publish/uploader.h"
+
+#include <QDialog>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+class QStatusBar;
+
+namespace Ui {
+class UploadDialog;
+}
+
+namespace kaviro {
+
+struct AppContext;
+
+// A horizontal bar with its percentage as text: the whole percentage
+// (rounded down) of the progress between minimum and maximum, 0 % when the
+// two are equal; a progress outside the range is held at the nearer end.
+class Gauge : public QWidget {
+    Q_OBJECT
+public:
+    explicit Gauge(QWidget *parent = nullptr);
+
+    std::int64_t minimum() const { return m_minimum; }
+    std::int64_t maximum() const { return m_maximum; }
+    std::int64_t progress() const { return m_progress; }
+    void setMinimum(std::int64_t value);
+    void setMaximum(std::int64_t value);
+    void setProgress(std::int64_t value);
+    int percent() const;
+    QString text() const { return QString::number(percent()) + QStringLiteral(" %"); }
+
+    static const QColor backColor;
+    static const QColor foreColor;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    std::int64_t m_minimum = 0;
+    std::int64_t m_maximum = 100;
+    std::int64_t m_progress = 0;
+};
+
+// The window "FTP Übertragung" through which the main window's "FTP Upload"
+// sends the generated pages: it shows itself without being modal, runs the
+// upload sequence with the FTP values of the settings record as they stand,
+// tells each step in its status bar and the share of the current page sent
+// in its gauge, and hides again when the upload is over. The main window
+// stays usable meanwhile. "Abbrechen" ends a running upload at its next safe
+// point (after the login, the change of folder or the page being sent), with
+// QUIT sent.
+class UploadDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit UploadDialog(AppContext &app, QWidget *parent = nullptr);
+    ~UploadDialog() override;
+
+    // Sends the pages of the main window's latest generation; true when
+    // every step worked. A failure is shown in a message box and gives
+    // false; so does a cancellation. Does nothing and gives false while an
+    // upload runs. A failing QUIT is not caught: it leaves the window
+    // visible with its last status text.
+    bool upload();
+    // The same for the pages given.
+    bool upload(std::int32_t pageCount, const Uploader::PageFileName &pageFileName);
+
+    bool isRunning() const { return m_uploader.isRunning(); }
+    // Asks the running upload to stop at its next safe point.
+    void cancel();
+
+    QString statusText() const;
+    Gauge &gauge();
+    Uploader &uploader() { return m_uploader; }
+
+signals:
+    // An upload began or ended (also by a failing QUIT).
+    void runningChanged(bool running);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void setStatus(const QString &text);
+
+    AppContext &m_app;
+    std::unique_ptr<Ui::UploadDialog> m_ui;
+    Uploader m_uploader;
+};
+
+} // namespace kaviro

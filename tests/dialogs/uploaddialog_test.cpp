@@ -1,0 +1,218 @@
+#include "publish/uploaddialog.h"
+#include "tests/dialogs/dialogtest.h"
+#include "tests/publish/ftptestsupport.h"
+
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+
+#include <set>
+
+using namespace Qt::StringLiterals;
+
+namespace kaviro {
+namespace {
+
+using test::ScriptedServer;
+using test::StoredFile;
+
+TEST(Gauge, WholePercentHeldWithinItsRange)
+{
+    test::guiApplication();
+    const struct {
+        std::int64_t minimum, maximum, progress;
+        int percent;
+    } cases[] = {
+        {0, 0, 0, 0},     {0, 0, 5, 0},       {0, 100, 50, 50},   {0, 3, 1, 33},
+        {0, 3, 2, 66},    {0, 100, 150, 100}, {0, 100, -5, 0},    {10, 20, 15, 50},
+        {0, 5'000'000'000, 4'990'000'000, 99}, {0, 7, 7, 100},
+    };
+    for (const auto &c : cases) {
+        Gauge gauge;
+        gauge.setMinimum(c.minimum);
+        gauge.setMaximum(c.maximum);
+        gauge.setProgress(c.progress);
+        EXPECT_EQ(gauge.percent(), c.percent) << c.minimum << ".." << c.maximum << " at " << c.progress;
+        EXPECT_EQ(gauge.text(), QString::number(c.percent) + u" %"_s);
+    }
+}
+
+class UploadDialogTest : public test::DialogFixture {
+protected:
+    UploadDialogTest()
+    {
+        upload = std::make_unique<UploadDialog>(app());
+        app().upload = upload.get();
+        QObject::connect(upload->findChild<QStatusBar *>(u"Status"_s), &QStatusBar::messageChanged,
+                         [this](const QString &text) {
+                             if (!text.isEmpty())
+                                 statuses << text;
+                         });
+        desktop.onCall = [this](const test::DesktopCall &call) {
+            statuses << u"box: "_s + call.text;
+            EXPECT_TRUE(upload->isVisible()); // the failing step's window stays up meanwhile
+        };
+    }
+    ~UploadDialogTest() override { upload.reset(); }
+
+    void useServer(int port, const std::string &folder, const std::string &user = "kaviro",
+                   const std::string &password = "geheim")
+    {
+        Settings &settings = options->settings();
+        settings.ftpServer = "127.0.0.1";
+        settings.ftpPort = port;
+        settings.ftpPath = folder;
+        settings.ftpUser = user;
+        settings.ftpPassword = password;
+    }
+
+    // Pages 1..n in a folder of their own, named as the generator names them.
+    Uploader::PageFileName writePages(const std::vector<std::string> &pages)
+    {
+        for (std::size_t i = 0; i < pages.size(); ++i)
+            m_pages.write(pageName(std::int32_t(i + 1)), pages[i]);
+        return [this](std::int32_t n) { return m_pages.path() + "/" + pageName(n); };
+    }
+    static std::string pageName(std::int32_t n)
+    {
+        return n == 1 ? "liste.html" : "liste" + std::to_string(n) + ".html";
+    }
+
+    static const QStringList steps;
+
+    std::unique_ptr<UploadDialog> upload;
+    QStringList statuses;
+
+private:
+    test::TempDir m_pages;
+};
+
+const QStringList UploadDialogTest::steps = {u"Verbindung zum FTP-Server herstellen ..."_s,
+                                             u"Server Verzeichnis wechseln ... "_s,
+                                             u"HTML-Seiten werden übertragen ... "_s};
+
+TEST_F(UploadDialogTest, UploadToVsftpdRunsTheGaugeToFullAndHidesAfterwards)
+{
+    test::RealFtpServer server(test::RealFtpServer::Kind::Vsftpd);
+    ASSERT_FALSE(HasFatalFailure());
+    useServer(server.port(), server.remoteDir(), server.user(), server.password());
+    std::string big;
+    while (big.size() < 3'000'000)
+        big += "<tr><td>Wohnung K\xfc" "che</td><td>3 Zimmer</td></tr>\r\n";
+    const std::vector<std::string> pages = {"<p>Seite 1</p>\r\n", big};
+    const Uploader::PageFileName names = writePages(pages);
+
+    // Looks at the window while the waits of the upload keep it running.
+    std::set<int> percents;
+    bool grabbed = false;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (!upload->isRunning())
+            return;
+        EXPECT_TRUE(upload->isVisible());
+        EXPECT_FALSE(upload->isModal());
+        percents.insert(upload->gauge().percent());
+        if (!grabbed && upload->gauge().percent() > 30 && upload->gauge().maximum() == std::int64_t(big.size())) {
+            grabbed = true;
+            upload->grab().save(test::artifactPath(u"upload.png"_s));
+        }
+    });
+    look.start(0);
+
+    EXPECT_TRUE(upload->upload(2, names));
+    EXPECT_EQ(statuses, steps);
+    EXPECT_FALSE(upload->isVisible());
+    EXPECT_FALSE(upload->isRunning());
+    EXPECT_EQ(upload->windowTitle(), u"FTP Übertragung"_s);
+    EXPECT_EQ(upload->gauge().percent(), 100);
+    EXPECT_EQ(upload->gauge().maximum(), std::int64_t(big.size()));
+    EXPECT_TRUE(grabbed) << "no progress was seen while the page was sent";
+    EXPECT_GT(percents.size(), 2u);
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        EXPECT_EQ(test::readFile(server.uploadDir() + "/" + pageName(std::int32_t(i + 1))), pages[i]) << i;
+
+    // Showing the window again starts the gauge afresh.
+    upload->show();
+    EXPECT_EQ(upload->gauge().percent(), 0);
+    EXPECT_EQ(upload->gauge().maximum(), 0);
+    upload->hide();
+}
+
+TEST_F(UploadDialogTest, CancelStopsAfterThePageBeingSentAndQuits)
+{
+    bool startedAgain = true;
+    // While page 1 is on its way: press "Abbrechen" and try a second upload.
+    ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
+        if (line.rfind("STOR ", 0) != 0)
+            return false;
+        s.reply("150 Daten bitte");
+        s.storeData(line);
+        QMetaObject::invokeMethod(upload.get(), [&] {
+            startedAgain = upload->upload(1, [](std::int32_t) { return std::string("/nirgends"); });
+            QTest::mouseClick(upload->findChild<QPushButton *>(u"btnCancel"_s), Qt::LeftButton);
+        });
+        s.pause(300);
+        s.reply("226 Fertig");
+        return true;
+    }));
+    useServer(server.port(), "/web");
+    const Uploader::PageFileName names = writePages({"eins", "zwei", "drei"});
+    auto *cancelButton = upload->findChild<QPushButton *>(u"btnCancel"_s);
+    EXPECT_FALSE(cancelButton->isEnabled());
+
+    EXPECT_FALSE(upload->upload(3, names));
+    server.finish();
+    EXPECT_FALSE(startedAgain);
+    EXPECT_EQ(statuses, steps + QStringList({u"Übertragung wird abgebrochen ..."_s,
+                                             u"Übertragung vom Benutzer abgebrochen."_s}));
+    const std::vector<StoredFile> storedPages{{"liste.html", "eins"}};
+    EXPECT_EQ(server.stored(), storedPages);
+    ASSERT_FALSE(server.lines().empty());
+    EXPECT_EQ(server.lines().back(), "QUIT");
+    EXPECT_FALSE(upload->isVisible());
+    EXPECT_FALSE(upload->isRunning());
+    EXPECT_FALSE(cancelButton->isEnabled());
+}
+
+TEST_F(UploadDialogTest, RefusedFolderIsShownInABoxWhileTheWindowStaysUp)
+{
+    ScriptedServer server(ScriptedServer::ftp([](ScriptedServer::Session &s, const std::string &line) {
+        if (line.rfind("CWD ", 0) != 0)
+            return false;
+        s.reply("550 Verzeichnis gibt es nicht");
+        return true;
+    }));
+    useServer(server.port(), "/fehlt");
+    EXPECT_FALSE(upload->upload(1, writePages({"eins"})));
+    server.finish();
+    EXPECT_EQ(statuses, (QStringList{steps[0], steps[1], u"FEHLER: Kann Verzeichnis nicht wechseln."_s,
+                                     u"box: 550 Verzeichnis gibt es nicht\r\n"_s}));
+    ASSERT_EQ(desktop.messageBoxes().size(), 1u);
+    EXPECT_EQ(desktop.messageBoxes()[0].caption, applicationTitle());
+    EXPECT_EQ(desktop.messageBoxes()[0].buttons, QMessageBox::Ok);
+    EXPECT_TRUE(server.stored().empty());
+    EXPECT_EQ(server.lines().back(), "QUIT");
+    EXPECT_FALSE(upload->isVisible());
+}
+
+TEST_F(UploadDialogTest, FailingQuitLeavesTheWindowUpWithItsStatusAndReachesTheCaller)
+{
+    ScriptedServer server(ScriptedServer::ftp([](ScriptedServer::Session &s, const std::string &line) {
+        if (line != "QUIT")
+            return false;
+        s.reply("500 Nein");
+        s.close();
+        return true;
+    }));
+    useServer(server.port(), "/web");
+    const Uploader::PageFileName names = writePages({"eins"});
+    EXPECT_THROW(upload->upload(1, names), Error);
+    server.finish();
+    EXPECT_TRUE(upload->isVisible());
+    EXPECT_EQ(upload->statusText(), steps[2]);
+    EXPECT_FALSE(upload->isRunning());
+    upload->hide();
+}
+
+} // namespace
+} // namespace kaviro
