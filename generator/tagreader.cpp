@@ -1,23 +1,13 @@
 #include "generator/tagreader.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
 
 namespace kaviro {
 
 namespace {
 
 constexpr std::string_view kCannotAnalyze = "Can not analyze tag";
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::string withFinalDot(std::string_view reason)
 {
@@ -117,13 +107,10 @@ std::string decodeValue(std::string_view value)
         out.append(value.substr(i, hash - i));
         // Two characters after "#", or the one that ends the value.
         const std::size_t digits = std::min<std::size_t>(2, value.size() - hash - 1);
-        int code = 0;
-        bool hex = true;
-        for (std::size_t d = 1; d <= digits; ++d) {
-            const int v = hexDigit(value[hash + d]);
-            hex = hex && v >= 0;
-            code = code * 16 + v;
-        }
+        const char *first = value.data() + hash + 1;
+        unsigned code = 0;
+        const auto [end, error] = std::from_chars(first, first + digits, code, 16);
+        const bool hex = error == std::errc() && end == first + digits;
         if (hex)
             out += static_cast<char>(code);
         else
