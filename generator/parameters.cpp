@@ -3,6 +3,7 @@
 #include "common/error.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace kaviro {
@@ -158,8 +159,16 @@ bool translatePieces(const TranslationTable &table, std::string_view text, Put &
         // Bytes that start no search string are copied later in one piece.
         for (;;) {
             if (skipEight) {
-                while (i + 8 <= size && table.eightStartNothing(data + i))
-                    i += 8;
+                while (i + 8 <= size) {
+                    const std::uint64_t mask = table.eightStartMask(data + i);
+                    if (mask == 0) {
+                        i += 8;
+                        continue;
+                    }
+                    if constexpr (std::endian::native == std::endian::little)
+                        i += static_cast<std::size_t>(std::countr_zero(mask)) / 8;
+                    break;
+                }
             }
             if (i >= size || table.firstCandidate(data[i]) >= 0)
                 break;

@@ -77,21 +77,21 @@ public:
     // most four distinct ASCII bytes ("&", "<", ...) start search strings;
     // any bytes above 127 (umlauts) are checked by their high bit.
     bool canSkipEight() const { return m_asciiStartCount <= kMaxAsciiStarts; }
-    // True when none of the eight bytes at p can start a match.
-    bool eightStartNothing(const unsigned char *p) const
+    // Of the eight bytes at p (in memory order, little-endian), the high bit
+    // of a byte is set where a match may start; the lowest set bit marks the
+    // first such byte exactly. Zero when none of them can start a match.
+    std::uint64_t eightStartMask(const unsigned char *p) const
     {
         constexpr std::uint64_t ones = 0x0101010101010101ULL;
         constexpr std::uint64_t high = 0x8080808080808080ULL;
         std::uint64_t eight;
         std::memcpy(&eight, p, 8);
-        if (m_highStart && (eight & high) != 0)
-            return false;
+        std::uint64_t mask = m_highStart ? eight & high : 0;
         for (int k = 0; k < m_asciiStartCount; ++k) {
             const std::uint64_t x = eight ^ m_asciiStarts[static_cast<std::size_t>(k)];
-            if (((x - ones) & ~x & high) != 0) // some byte equals the start byte
-                return false;
+            mask |= (x - ones) & ~x & high; // bytes equal to the start byte
         }
-        return true;
+        return mask;
     }
 
     bool operator==(const TranslationTable &other) const
