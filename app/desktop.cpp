@@ -1,0 +1,137 @@
+#include "app/desktop.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include "store/windows1252.h"
+
+using namespace Qt::StringLiterals;
+
+namespace kaviro {
+
+void Desktop::errorMessage(QWidget *parent, const QString &text)
+{
+    messageBox(parent, u"Fehler !"_s, text, QMessageBox::Ok, QMessageBox::Critical);
+}
+
+QMessageBox::StandardButton QtDesktop::messageBox(QWidget *parent, const QString &caption,
+                                                  const QString &text,
+                                                  QMessageBox::StandardButtons buttons,
+                                                  QMessageBox::Icon icon)
+{
+    QString shown = text;
+    shown.replace(u"\r\n"_s, u"\n"_s);
+    shown.replace(u'\r', u'\n');
+    QMessageBox box(icon, caption, shown, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+namespace {
+
+// "*.*" means every file on the system the filters were written for; here a
+// name without a dot is a file too.
+QString qtPatterns(const QString &patterns)
+{
+    QStringList parts = patterns.split(u';', Qt::SkipEmptyParts);
+    for (QString &part : parts) {
+        part = part.trimmed();
+        if (part == u"*.*"_s)
+            part = u"*"_s;
+    }
+    return parts.join(u' ');
+}
+
+} // namespace
+
+std::optional<QString> QtDesktop::openFileName(QWidget *parent, const OpenFileRequest &request)
+{
+    QFileDialog dialog(parent, request.title);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    QStringList filters;
+    for (const FileFilter &filter : request.filters)
+        filters << u"%1 (%2)"_s.arg(filter.name.section(u" ("_s, 0, 0), qtPatterns(filter.patterns));
+    dialog.setNameFilters(filters);
+    if (request.selectedFilter >= 0 && request.selectedFilter < filters.size())
+        dialog.selectNameFilter(filters.at(request.selectedFilter));
+    QString suffix = request.defaultExtension;
+    if (suffix.startsWith(u"*."_s))
+        suffix = suffix.mid(2);
+    else if (suffix.startsWith(u'.'))
+        suffix = suffix.mid(1);
+    dialog.setDefaultSuffix(suffix);
+    if (!request.fileName.isEmpty()) {
+        const QFileInfo preset(request.fileName);
+        if (preset.isAbsolute() || preset.dir().exists())
+            dialog.setDirectory(preset.absolutePath());
+        dialog.selectFile(preset.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
+}
+
+std::optional<QString> QtDesktop::folderName(QWidget *parent, const FolderRequest &request)
+{
+    const QString folder = QFileDialog::getExistingDirectory(parent, request.title, request.folder,
+                                                             QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder;
+}
+
+bool QtDesktop::openUrl(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+QString applicationTitle()
+{
+    QString path = QCoreApplication::applicationFilePath();
+    if (path.isEmpty())
+        path = QCoreApplication::applicationName();
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 ? name.left(dot) : name;
+}
+
+QString defaultErrorText(const QString &message)
+{
+    if (!message.isEmpty() && message.back() > u'.')
+        return message + u'.';
+    return message;
+}
+
+void showDefaultError(Desktop &desktop, QWidget *parent, const QString &message)
+{
+    desktop.messageBox(parent, applicationTitle(), defaultErrorText(message), QMessageBox::Ok,
+                       QMessageBox::Critical);
+}
+
+namespace {
+
+// Messages of the lower layers are Windows-1252 bytes; an exception from the
+// standard library or Qt carries UTF-8. Text that decodes as UTF-8 without
+// error is taken as UTF-8: Windows-1252 umlauts never form valid UTF-8.
+QString messageText(const char *message)
+{
+    const QByteArray bytes(message);
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    return fromWindows1252(std::string_view(bytes.constData(), size_t(bytes.size())));
+}
+
+} // namespace
+
+void showDefaultError(Desktop &desktop, QWidget *parent, const std::exception &error)
+{
+    showDefaultError(desktop, parent, messageText(error.what()));
+}
+
+} // namespace kaviro

@@ -1,0 +1,42 @@
+// The desktop program: creates the four top-level objects in their order and
+// runs the message loop until the main window closes.
+#include "app/appcontext.h"
+#include "app/desktop.h"
+#include "app/mainwindow.h"
+#include "publish/uploaddialog.h"
+#include "settings/optionsdialog.h"
+#include "settings/settings.h"
+#include "store/datamodule.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+using namespace Qt::StringLiterals;
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+
+    // Standard buttons read "Ja", "Nein", "OK", "Abbrechen" whatever the
+    // user's language: the program's own texts are German throughout.
+    QTranslator qtbase;
+    if (qtbase.load(u"qtbase_de"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtbase);
+
+    kaviro::QtDesktop desktop;
+    kaviro::AppContext app{desktop, kaviro::settingsFileName()};
+
+    kaviro::MainWindow mainWindow(app);
+    app.mainWindow = &mainWindow;
+    kaviro::OptionsDialog options(app);
+    app.options = &options;
+    kaviro::DataModule data;
+    app.data = &data;
+    kaviro::UploadDialog upload(app);
+    app.upload = &upload;
+
+    QObject::connect(&mainWindow, &kaviro::MainWindow::closed, &application, &QApplication::quit);
+    mainWindow.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,592 @@
+#include "app/mainwindow.h"
+
+#include "ui_mainwindow.h"
+
+#include "app/appcontext.h"
+#include "app/desktop.h"
+#include "common/version.h"
+#include "generator/cp1252.h"
+#include "generator/listingpagegenerator.h"
+#include "publish/uploaddialog.h"
+#include "settings/inifile.h"
+#include "settings/optionsdialog.h"
+#include "store/datamodule.h"
+#include "store/windows1252.h"
+
+#include <QCloseEvent>
+#include <QDataWidgetMapper>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace kaviro {
+
+QString windowCaption(const QString &storedCaption, const QString &productVersion,
+                      const QString &numericVersion)
+{
+    return storedCaption + u" - "_s + (productVersion.isEmpty() ? numericVersion : productVersion);
+}
+
+// The generator reads the snapshot of whichever data module the program
+// created; the window's generator exists before the data module does.
+class AppListings : public ListingSource {
+public:
+    explicit AppListings(AppContext &app) : m_app(app) {}
+    int webDataCount() const override { return m_app.data ? m_app.data->webDataCount() : 0; }
+    const WebDataRow &webDataRow(int index) const override { return m_app.data->webDataRow(index); }
+
+private:
+    AppContext &m_app;
+};
+
+namespace {
+
+const QString connectionFailedText = u"Die Verbindung zur Datenbank konnte nicht hergestellt werden.\r"
+                                     "Prüfen Sie die Einstellung in den Datenbankoptionen."_s;
+const QString tableFailedText = u"Die Verbindung zu den Tabellen der Datenbank konnte nicht hergestellt "
+                                "werden.\rPrüfen Sie die Einstellung in den Datenbankoptionen."_s;
+const QString noTableText = u"Es wurden keine HTML-Seiten erzeugt, weil keine Tabelle mit Wohnungen "
+                            "geöffnet ist.\rPrüfen Sie die Einstellung in den Datenbankoptionen."_s;
+
+// Restores the normal cursor however generation ends.
+class BusyCursor {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+// Hands the editors their column's value as it is, null included, and
+// takes back what they hold; text editors deliver an empty text for null.
+class EditorDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        const QVariant value = index.data(Qt::EditRole);
+        if (auto *number = qobject_cast<NumberEdit *>(editor))
+            number->setValue(value);
+        else if (auto *date = qobject_cast<DateEdit *>(editor))
+            date->setValue(value);
+        else if (auto *status = qobject_cast<StatusCheckBox *>(editor))
+            status->setValue(value);
+        else if (auto *line = qobject_cast<QLineEdit *>(editor))
+            line->setText(value.toString());
+        else if (auto *memo = qobject_cast<QPlainTextEdit *>(editor)) {
+            if (memo->toPlainText() != value.toString())
+                memo->setPlainText(value.toString());
+        }
+    }
+
+    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
+    {
+        QVariant value;
+        if (auto *number = qobject_cast<NumberEdit *>(editor))
+            value = number->value();
+        else if (auto *date = qobject_cast<DateEdit *>(editor))
+            value = date->value();
+        else if (auto *status = qobject_cast<StatusCheckBox *>(editor))
+            value = status->value();
+        else if (auto *line = qobject_cast<QLineEdit *>(editor))
+            value = line->text();
+        else if (auto *memo = qobject_cast<QPlainTextEdit *>(editor))
+            value = memo->toPlainText();
+        model->setData(index, value, Qt::EditRole);
+    }
+};
+
+} // namespace
+
+MainWindow::MainWindow(AppContext &app, QWidget *parent)
+    : QMainWindow(parent), m_app(app), m_ui(std::make_unique<Ui::MainWindow>()),
+      m_listings(std::make_unique<AppListings>(app))
+{
+    m_ui->setupUi(this);
+    setWindowTitle(windowCaption(windowTitle(), QString::fromLatin1(version::productVersion),
+                                 QString::fromLatin1(version::fileVersion)));
+
+    m_generator = std::make_unique<ListingPageGenerator>(*m_listings);
+    m_generated = false;
+
+    // Editors: flat single-line border, navy while focused, and a pale
+    // yellow background.
+    setStyleSheet(u"QLineEdit, QPlainTextEdit, QDateEdit {"
+                  " border: 1px solid rgb(160, 160, 160); background: rgb(255, 255, 244); }"
+                  "QLineEdit:focus, QPlainTextEdit:focus, QDateEdit:focus { border-color: navy; }"_s);
+    m_ui->dbeFlaeche->setDisplayFormat(1, false);
+    m_ui->dbeMiete->setDisplayFormat(2, true);
+    m_ui->dbeNebenkosten->setDisplayFormat(2, true);
+    m_ui->DBCheckBox1->setText({});
+
+    // Only the grid follows the window's width.
+    m_ui->centralWidget->installEventFilter(this);
+    resize(690, 543 + menuBar()->sizeHint().height());
+
+    connect(m_ui->miOptionen, &QAction::triggered, m_ui->acOptionen, &QAction::trigger);
+    connect(m_ui->acOptionen, &QAction::triggered, this, &MainWindow::acOptionenExecute);
+    connect(m_ui->acBeenden, &QAction::triggered, this, &MainWindow::acBeendenExecute);
+    connect(m_ui->acGenerate, &QAction::triggered, this, &MainWindow::acGenerateExecute);
+    connect(m_ui->acHTMLshow, &QAction::triggered, this, &MainWindow::acHTMLshowExecute);
+    connect(m_ui->asFTPupload, &QAction::triggered, this, &MainWindow::asFTPuploadExecute);
+    connect(m_ui->mnuProjekt, &QMenu::aboutToShow, this, &MainWindow::miProjektClick);
+
+    const auto sortItem = [this](QAction *item, auto set, const QString &value) {
+        connect(item, &QAction::triggered, this, [this, set, value] { (this->*set)(value); });
+    };
+    sortItem(m_ui->miSortWohnung, &MainWindow::setSortField, u"Wohnung"_s);
+    sortItem(m_ui->miSortStrasse, &MainWindow::setSortField, u"Strasse"_s);
+    sortItem(m_ui->miSortOrt, &MainWindow::setSortField, u"Ort"_s);
+    sortItem(m_ui->miSortAktiv, &MainWindow::setSortField, u"Status"_s);
+    sortItem(m_ui->miSortAufsteigend, &MainWindow::setSortOrder, u"ASC"_s);
+    sortItem(m_ui->miSortAbsteigend, &MainWindow::setSortOrder, u"DESC"_s);
+
+    connect(m_ui->DBNavigator1, &RecordNavigator::clicked, this, &MainWindow::navigatorClicked);
+    connect(m_ui->dbeFlaeche, &NumberEdit::valueEdited, this, &MainWindow::editorEdited);
+    connect(m_ui->dbeMiete, &NumberEdit::valueEdited, this, &MainWindow::editorEdited);
+    connect(m_ui->dbeNebenkosten, &NumberEdit::valueEdited, this, &MainWindow::editorEdited);
+    connect(m_ui->dbeZuMietenAb, &DateEdit::valueEdited, this, &MainWindow::editorEdited);
+    connect(m_ui->DBCheckBox1, &StatusCheckBox::valueEdited, this, &MainWindow::editorEdited);
+    for (QLineEdit *edit : {m_ui->dbeWohnung, m_ui->dbeStrasse, m_ui->dbePLZ, m_ui->dbeOrt})
+        connect(edit, &QLineEdit::textEdited, this, &MainWindow::editorEdited);
+    connect(m_ui->dbeBeschreibung, &QPlainTextEdit::textChanged, this, [this] {
+        if (!m_syncing && m_ui->dbeBeschreibung->document()->isModified())
+            editorEdited();
+    });
+
+    m_ui->acHTMLshow->setEnabled(false);
+    m_ui->asFTPupload->setEnabled(false);
+    setSortMarks();
+    updateControls();
+}
+
+MainWindow::~MainWindow() = default;
+
+template<typename Command>
+void MainWindow::command(Command &&run)
+{
+    runCommand(m_app.desktop, this, std::forward<Command>(run));
+}
+
+ListingTable *MainWindow::table() const
+{
+    return m_app.data ? &m_app.data->table() : nullptr;
+}
+
+// ------------------------------------------------------------------ start-up
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    if (const QScreen *screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    // Start once the window is on screen, so that the messages of the
+    // start-up sequence appear over it.
+    QTimer::singleShot(0, this, &MainWindow::formShow);
+}
+
+void MainWindow::formShow()
+{
+    bindTable();
+    command([this] {
+        OptionsDialog &options = *m_app.options;
+        options.loadSettings();
+
+        const IniFile settingsFile(m_app.settingsFile);
+        if (!settingsFile.exists()) {
+            // First start: the user creates the connection string.
+            options.showOnPage(OptionsDialog::DatabasePage);
+            return;
+        }
+        const QString connectionString =
+            fromWindows1252(settingsFile.readString("Database", "ConnectionString"));
+        try {
+            DbConnection &connection = m_app.data->connection();
+            connection.setConnected(false);
+            connection.setConnectionString(connectionString);
+            connection.setConnected(true);
+        } catch (const std::exception &) {
+            m_app.desktop.errorMessage(this, connectionFailedText);
+            options.showOnPage(OptionsDialog::DatabasePage);
+        }
+        checkTableOpen();
+        m_sortField = u"Wohnung"_s;
+        m_sortOrder = u"ASC"_s;
+        applySort();
+    });
+    m_startupDone = true;
+}
+
+void MainWindow::checkTableOpen()
+{
+    if (!m_app.data->openTable())
+        m_app.desktop.errorMessage(this, tableFailedText);
+    updateControls();
+}
+
+// ------------------------------------------------------------------- sorting
+
+void MainWindow::setSortField(const QString &field)
+{
+    const QString previous = m_sortField;
+    m_sortField = field;
+    command([this, &previous] {
+        try {
+            applySort();
+        } catch (...) {
+            m_sortField = previous;
+            setSortMarks();
+            throw;
+        }
+    });
+}
+
+void MainWindow::setSortOrder(const QString &order)
+{
+    const QString previous = m_sortOrder;
+    m_sortOrder = order;
+    command([this, &previous] {
+        try {
+            applySort();
+        } catch (...) {
+            m_sortOrder = previous;
+            setSortMarks();
+            throw;
+        }
+    });
+}
+
+void MainWindow::setSortMarks()
+{
+    m_ui->miSortWohnung->setChecked(m_sortField == u"Wohnung"_s);
+    m_ui->miSortStrasse->setChecked(m_sortField == u"Strasse"_s);
+    m_ui->miSortOrt->setChecked(m_sortField == u"Ort"_s);
+    m_ui->miSortAktiv->setChecked(m_sortField == u"Status"_s);
+    m_ui->miSortAufsteigend->setChecked(m_sortOrder == u"ASC"_s);
+    m_ui->miSortAbsteigend->setChecked(m_sortOrder == u"DESC"_s);
+}
+
+void MainWindow::applySort()
+{
+    postPendingEdit();
+    setSortMarks();
+    table()->setSort(m_sortField + u' ' + m_sortOrder);
+}
+
+// ------------------------------------------------------------------ commands
+
+void MainWindow::postPendingEdit()
+{
+    ListingTable *listings = table();
+    if (!listings
+        || (listings->state() != ListingTable::State::Edit && listings->state() != ListingTable::State::Insert))
+        return;
+    for (const NumberEdit *edit : {m_ui->dbeFlaeche, m_ui->dbeMiete, m_ui->dbeNebenkosten}) {
+        if (!edit->hasValidText())
+            throw Error(toWindows1252(edit->invalidTextMessage()));
+    }
+    m_syncing = true;
+    m_mapper->submit();
+    m_syncing = false;
+    listings->post();
+}
+
+void MainWindow::acOptionenExecute()
+{
+    command([this] {
+        postPendingEdit();
+        m_app.options->showOnPage(OptionsDialog::TemplatePage);
+        checkTableOpen();
+    });
+}
+
+void MainWindow::acBeendenExecute()
+{
+    command([this] {
+        postPendingEdit();
+        close();
+    });
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted())
+        emit closed();
+}
+
+void MainWindow::acGenerateExecute()
+{
+    command([this] {
+        postPendingEdit();
+        bool built = false;
+        {
+            const BusyCursor busy;
+            DataModule &data = *m_app.data;
+            built = data.buildWebData();
+            if (built) {
+                const Settings &settings = m_app.options->settings();
+                const std::string &templateFile = settings.templateFilename;
+                const bool templateExists =
+                    QFileInfo(QString::fromStdString(cp1252ToUtf8(templateFile))).isFile();
+                m_generator->setTemplateFile(templateExists ? templateFile : std::string());
+                m_generator->setOutputDir(settings.templateOutput);
+                m_generator->setMultiPage(settings.multiPage);
+                m_generator->setRowsPerPage(settings.rowsPerPage);
+                const std::string point = toWindows1252(QLocale::system().decimalPoint());
+                m_generator->setDecimalSeparator(point.size() == 1 ? point.front() : ',');
+                m_generator->run();
+            }
+            data.clearWebData();
+        }
+        updateControls();
+        if (!built) {
+            // Without an open table nothing was written: say so instead of
+            // announcing pages, and leave earlier pages' commands as they were.
+            m_app.desktop.errorMessage(this, noTableText);
+            return;
+        }
+        m_generated = true;
+        const auto answer = m_app.desktop.messageBox(
+            this, u"Information"_s,
+            u"Die HTML-Seiten wurden erzeugt.\r\n\r\nWollen Sie sie ansehen ?"_s,
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Information);
+        if (answer == QMessageBox::Yes)
+            acHTMLshowExecute();
+    });
+}
+
+void MainWindow::acHTMLshowExecute()
+{
+    if (!m_generated)
+        return;
+    const std::string firstPage = m_generator->pageFileName(1);
+    m_app.desktop.openFile(QString::fromStdString(cp1252ToUtf8(firstPage)));
+}
+
+void MainWindow::asFTPuploadExecute()
+{
+    command([this] { m_app.upload->upload(); });
+}
+
+void MainWindow::miProjektClick()
+{
+    m_ui->acHTMLshow->setEnabled(m_generated);
+    m_ui->asFTPupload->setEnabled(m_generated);
+}
+
+// ------------------------------------------------------------ table binding
+
+void MainWindow::bindTable()
+{
+    ListingTable *listings = table();
+    if (!listings || listings == m_boundTable)
+        return;
+    m_boundTable = listings;
+    m_ui->DBGrid1->setListingModel(listings->model());
+
+    m_mapper = new QDataWidgetMapper(this);
+    m_mapper->setSubmitPolicy(QDataWidgetMapper::ManualSubmit);
+    m_mapper->setItemDelegate(new EditorDelegate(m_mapper));
+    m_mapper->setModel(listings->model());
+    mapEditors();
+
+    connect(listings, &ListingTable::currentRowChanged, this, &MainWindow::showCurrentRow);
+    connect(listings, &ListingTable::stateChanged, this, &MainWindow::updateControls);
+    connect(listings, &ListingTable::activeChanged, this, [this] {
+        mapEditors();
+        showCurrentRow();
+    });
+    connect(m_ui->DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (!m_syncing && current.isValid())
+                    gridRowChosen(current.row());
+            });
+    showCurrentRow();
+}
+
+// Column positions belong to the table as opened, so the editors are mapped
+// anew at each opening.
+void MainWindow::mapEditors()
+{
+    ListingTable *listings = table();
+    m_mapper->clearMapping();
+    if (!listings->isOpen())
+        return;
+    const auto map = [this, listings](QWidget *editor, const char *field) {
+        m_mapper->addMapping(editor, listings->columnIndex(QString::fromLatin1(field)));
+    };
+    map(m_ui->dbeWohnung, "Wohnung");
+    map(m_ui->dbeFlaeche, "Flaeche");
+    map(m_ui->dbeStrasse, "Strasse");
+    map(m_ui->dbePLZ, "PLZ");
+    map(m_ui->dbeOrt, "Ort");
+    map(m_ui->dbeBeschreibung, "Beschreibung");
+    map(m_ui->dbeMiete, "Miete");
+    map(m_ui->dbeNebenkosten, "Nebenkosten");
+    map(m_ui->dbeZuMietenAb, "ZuMietenAb");
+    map(m_ui->DBCheckBox1, "Status");
+}
+
+void MainWindow::showCurrentRow()
+{
+    ListingTable *listings = table();
+    if (!listings || !m_mapper || listings->viewsPaused())
+        return;
+    m_syncing = true;
+    const int row = listings->isOpen() ? listings->currentRow() : -1;
+    if (row >= 0) {
+        m_mapper->setCurrentIndex(row);
+    } else {
+        for (QLineEdit *edit : {m_ui->dbeWohnung, m_ui->dbeStrasse, m_ui->dbePLZ, m_ui->dbeOrt})
+            edit->clear();
+        m_ui->dbeBeschreibung->clear();
+        for (NumberEdit *edit : {m_ui->dbeFlaeche, m_ui->dbeMiete, m_ui->dbeNebenkosten})
+            edit->setValue({});
+        m_ui->dbeZuMietenAb->setValue({});
+        m_ui->DBCheckBox1->setValue({});
+    }
+    m_ui->dbeBeschreibung->document()->setModified(false);
+    const QDateTime stamp = row >= 0 ? listings->dateTime(u"Timestamp"_s) : QDateTime();
+    m_ui->dbtTimestamp->setText(fromWindows1252(formatListingDate(stamp, QLocale::system())));
+    m_ui->dbtTimestamp->adjustSize();
+    if (row >= 0) {
+        const QAbstractItemModel *model = m_ui->DBGrid1->model();
+        const QModelIndex current = m_ui->DBGrid1->currentIndex();
+        const int column = current.isValid() ? current.column() : m_ui->DBGrid1->columnOf("Wohnung");
+        const QModelIndex cell = model->index(row, std::max(column, 0));
+        m_ui->DBGrid1->setCurrentIndex(cell);
+        m_ui->DBGrid1->scrollTo(cell);
+    } else {
+        m_ui->DBGrid1->setCurrentIndex({});
+    }
+    m_syncing = false;
+    updateControls();
+}
+
+void MainWindow::gridRowChosen(int row)
+{
+    ListingTable *listings = table();
+    if (!listings || row == listings->currentRow())
+        return;
+    command([this, listings, row] {
+        postPendingEdit();
+        listings->setCurrentRow(row);
+    });
+    showCurrentRow();
+}
+
+void MainWindow::editorEdited()
+{
+    ListingTable *listings = table();
+    if (m_syncing || !listings || !listings->isOpen())
+        return;
+    if (listings->state() == ListingTable::State::Browse)
+        command([listings] { listings->edit(); });
+}
+
+void MainWindow::navigatorClicked(RecordNavigator::Button which)
+{
+    ListingTable *listings = table();
+    if (!listings)
+        return;
+    command([this, listings, which] {
+        switch (which) {
+        case RecordNavigator::First:
+            postPendingEdit();
+            listings->first();
+            break;
+        case RecordNavigator::Prior:
+            postPendingEdit();
+            listings->prior();
+            break;
+        case RecordNavigator::Next:
+            postPendingEdit();
+            listings->next();
+            break;
+        case RecordNavigator::Last:
+            postPendingEdit();
+            listings->last();
+            break;
+        case RecordNavigator::Insert:
+            postPendingEdit();
+            listings->insert();
+            m_ui->dbeWohnung->setFocus();
+            break;
+        case RecordNavigator::Delete:
+            if (m_app.desktop.messageBox(this, u"Bestätigung"_s, u"Datensatz löschen?"_s,
+                                         QMessageBox::Ok | QMessageBox::Cancel,
+                                         QMessageBox::Question)
+                == QMessageBox::Ok)
+                listings->deleteRow();
+            break;
+        case RecordNavigator::Edit:
+            listings->edit();
+            break;
+        case RecordNavigator::Post:
+            postPendingEdit();
+            break;
+        case RecordNavigator::Cancel:
+            listings->cancel();
+            break;
+        case RecordNavigator::Refresh:
+            postPendingEdit();
+            listings->refresh();
+            break;
+        }
+    });
+    showCurrentRow();
+}
+
+void MainWindow::updateControls()
+{
+    ListingTable *listings = table();
+    const bool open = listings && listings->isOpen();
+    const int rows = open ? listings->rowCount() : 0;
+    const int row = open ? listings->currentRow() : -1;
+    const bool browsing = open && listings->state() == ListingTable::State::Browse;
+    const bool editing = open && !browsing;
+    RecordNavigator &nav = *m_ui->DBNavigator1;
+    nav.setButtonEnabled(RecordNavigator::First, open && row > 0);
+    nav.setButtonEnabled(RecordNavigator::Prior, open && row > 0);
+    nav.setButtonEnabled(RecordNavigator::Next, open && row >= 0 && row < rows - 1);
+    nav.setButtonEnabled(RecordNavigator::Last, open && row >= 0 && row < rows - 1);
+    nav.setButtonEnabled(RecordNavigator::Insert, open);
+    nav.setButtonEnabled(RecordNavigator::Delete, open && rows > 0);
+    nav.setButtonEnabled(RecordNavigator::Edit, browsing && rows > 0);
+    nav.setButtonEnabled(RecordNavigator::Post, editing);
+    nav.setButtonEnabled(RecordNavigator::Cancel, editing);
+    nav.setButtonEnabled(RecordNavigator::Refresh, open);
+
+    const bool editable = open && (rows > 0 || editing);
+    for (QWidget *editor : std::initializer_list<QWidget *>{
+             m_ui->dbeWohnung, m_ui->dbeFlaeche, m_ui->dbeStrasse, m_ui->dbePLZ, m_ui->dbeOrt,
+             m_ui->dbeBeschreibung, m_ui->dbeMiete, m_ui->dbeNebenkosten, m_ui->dbeZuMietenAb,
+             m_ui->DBCheckBox1})
+        editor->setEnabled(editable);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_ui->centralWidget && event->type() == QEvent::Resize) {
+        QRect grid = m_ui->DBGrid1->geometry();
+        grid.setWidth(std::max(0, m_ui->centralWidget->width() - 2 * grid.x()));
+        m_ui->DBGrid1->setGeometry(grid);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace kaviro

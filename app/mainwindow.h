@@ -1,0 +1,106 @@
+#pragma once
+
+#include "app/recordnavigator.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <memory>
+
+class QDataWidgetMapper;
+
+namespace Ui {
+class MainWindow;
+}
+
+namespace kaviro {
+
+struct AppContext;
+class ListingPageGenerator;
+class ListingTable;
+class AppListings;
+
+// "Kaviro", then " - ", then the product version; the numeric version when
+// the version string is empty.
+QString windowCaption(const QString &storedCaption, const QString &productVersion,
+                      const QString &numericVersion);
+
+// The program's working surface: the listing grid, the record navigator and
+// the editor of the current listing, all following the data module's table;
+// the menus "Datei", "Sortierung" and "Projekt".
+//
+// Commands are public so that the options dialog and tests can run them as
+// the menus do; each shows its failures itself and never throws.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(AppContext &app, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    ListingPageGenerator &generator() { return *m_generator; }
+    // Pages have been generated in this run.
+    bool generated() const { return m_generated; }
+    const QString &sortField() const { return m_sortField; }
+    const QString &sortOrder() const { return m_sortOrder; }
+    // The start-up sequence of the first showing has run.
+    bool startupDone() const { return m_startupDone; }
+
+    // Start-up: settings, connection, table check, initial sort. Runs once,
+    // queued after the window is first shown.
+    void formShow();
+    // Opens the listing table and reports when that fails.
+    void checkTableOpen();
+    // Writes the listing being edited or entered, if any. Throws what the
+    // table throws; the commands below call it first.
+    void postPendingEdit();
+
+    void applySort();
+    void setSortField(const QString &field);
+    void setSortOrder(const QString &order);
+
+    void acOptionenExecute();
+    void acBeendenExecute();
+    void acGenerateExecute();
+    void acHTMLshowExecute();
+    void asFTPuploadExecute();
+    void miProjektClick();
+
+signals:
+    // The main window was closed: the program ends.
+    void closed();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    ListingTable *table() const;
+    void bindTable();
+    void mapEditors();
+    void setSortMarks();
+    void navigatorClicked(RecordNavigator::Button which);
+    void gridRowChosen(int row);
+    void editorEdited();
+    void showCurrentRow();
+    // The one place that decides which navigator buttons and editors are
+    // enabled.
+    void updateControls();
+    template<typename Command>
+    void command(Command &&run);
+
+    AppContext &m_app;
+    std::unique_ptr<Ui::MainWindow> m_ui;
+    std::unique_ptr<ListingPageGenerator> m_generator;
+    std::unique_ptr<AppListings> m_listings;
+    QDataWidgetMapper *m_mapper = nullptr;
+    QString m_sortField;
+    QString m_sortOrder;
+    bool m_generated = false;
+    bool m_shown = false;
+    bool m_startupDone = false;
+    bool m_syncing = false;
+    ListingTable *m_boundTable = nullptr;
+};
+
+} // namespace kaviro

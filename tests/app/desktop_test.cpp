@@ -1,0 +1,54 @@
+#include "app/desktop.h"
+#include "common/error.h"
+#include "tests/app/guitest.h"
+#include "tests/support/scripteddesktop.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace kaviro {
+namespace {
+
+TEST(DefaultErrorBox, AppendsAPointOnlyAfterACharacterSortingAfterIt)
+{
+    const struct {
+        QString message;
+        QString shown;
+    } cases[] = {
+        {u"Open error!"_s, u"Open error!"_s},
+        {u"Datei fehlt"_s, u"Datei fehlt."_s},
+        {u"Ende."_s, u"Ende."_s},
+        {u"Zeile 3"_s, u"Zeile 3."_s},
+        {u"Pfad: /tmp/"_s, u"Pfad: /tmp/."_s},
+        {u"Wert -"_s, u"Wert -"_s},
+        {u"Klammer)"_s, u"Klammer)"_s},
+        {u"Grüße"_s, u"Grüße."_s},
+        {QString(), QString()},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(defaultErrorText(c.message), c.shown) << c.message.toStdString();
+}
+
+TEST(DefaultErrorBox, ShowsTheMessageUnderTheProgramsNameWithOkAndErrorIcon)
+{
+    test::guiApplication();
+    EXPECT_EQ(applicationTitle(), u"kaviro_app_tests"_s);
+
+    test::ScriptedDesktop desktop;
+    // Lower layers speak Windows-1252; the standard library and Qt UTF-8.
+    EXPECT_FALSE(runCommand(desktop, nullptr, [] { throw Error("Datei \xfc" "berschrieben"); }));
+    EXPECT_FALSE(runCommand(desktop, nullptr, [] { throw std::runtime_error("Gr\xc3\xb6\xc3\x9f" "e"); }));
+    EXPECT_TRUE(runCommand(desktop, nullptr, [] {}));
+
+    const auto boxes = desktop.messageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].caption, u"kaviro_app_tests"_s);
+    EXPECT_EQ(boxes[0].text, u"Datei überschrieben."_s);
+    EXPECT_EQ(boxes[0].buttons, QMessageBox::Ok);
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(boxes[1].text, u"Größe."_s);
+}
+
+} // namespace
+} // namespace kaviro

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+
+#include <functional>
+#include <ostream>
+
+// Lets test failures show texts as texts.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace kaviro::test {
+
+// The QApplication the GUI tests share, created on first use with German
+// formats (the program's users' locale) so that numbers and dates read the
+// same on every machine.
+QApplication &guiApplication();
+
+// Processes events until done() holds or about five seconds have passed.
+bool waitFor(const std::function<bool()> &done);
+
+// <build>/artifacts/<name>: where screenshots are kept.
+QString artifactPath(const QString &name);
+
+} // namespace kaviro::test

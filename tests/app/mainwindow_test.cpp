@@ -1,0 +1,743 @@
+#include "app/appcontext.h"
+#include "app/editors.h"
+#include "app/listinggrid.h"
+#include "app/mainwindow.h"
+#include "app/recordnavigator.h"
+#include "common/error.h"
+#include "publish/uploaddialog.h"
+#include "settings/inifile.h"
+#include "settings/optionsdialog.h"
+#include "settings/passwordcipher.h"
+#include "store/datamodule.h"
+#include "store/listingdatabase.h"
+#include "store/windows1252.h"
+#include "tests/app/guitest.h"
+#include "tests/support/scripteddesktop.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <memory>
+#include <set>
+
+using namespace Qt::StringLiterals;
+
+namespace kaviro {
+namespace {
+
+const QString connectionFailed = u"Die Verbindung zur Datenbank konnte nicht hergestellt werden.\r"
+                                 "Prüfen Sie die Einstellung in den Datenbankoptionen."_s;
+const QString tableFailed = u"Die Verbindung zu den Tabellen der Datenbank konnte nicht hergestellt werden.\r"
+                            "Prüfen Sie die Einstellung in den Datenbankoptionen."_s;
+const QString generatedQuestion = u"Die HTML-Seiten wurden erzeugt.\r\n\r\nWollen Sie sie ansehen ?"_s;
+
+const char *const sortItems[] = {"miSortWohnung",     "miSortStrasse",   "miSortOrt", "miSortAktiv",
+                                 "miSortAufsteigend", "miSortAbsteigend"};
+
+// Four listings whose order differs under every sort. Id 3 has an empty
+// Status, id 2 no date.
+const char fixtureRows[] = R"sql(
+INSERT INTO "Wohnungen" ("Id", "Wohnung", "Flaeche", "Strasse", "PLZ", "Ort", "Beschreibung", "Miete",
+  "Nebenkosten", "ZuMietenAb", "Timestamp", "Status") VALUES
+ (1, 'Altbau Nord', 80.5, 'Bergstraße 1', '10115', 'Berlin', 'Hell
+und ruhig', 1234.5, 210, '2025-09-01 00:00:00', '2025-01-02 10:00:00', 1),
+ (2, 'Bungalow', 120, 'Am Deich 5', '26506', 'Norden', NULL, 990, 150, NULL, '2025-01-03 11:00:00', 0),
+ (3, 'Cityloft', 45.25, 'Zeil 10', '60313', 'Frankfurt', NULL, 1500, 300, '2025-10-15 00:00:00',
+  '2025-01-04 12:00:00', NULL),
+ (4, 'Dachwohnung', 64, 'Hauptstraße 3', '80331', 'München', NULL, 870, 160, '2025-08-01 00:00:00',
+  '2025-01-05 13:00:00', 1);
+)sql";
+
+// The four top-level objects of one run of the program, created in the
+// program's order, with a scripted desktop. Every message box and every
+// showing of the options dialog is logged in order; the options dialog is
+// closed with "Abbrechen" as soon as it is up.
+class Program {
+public:
+    explicit Program(const QString &settingsFile)
+        : m_app{desktop, settingsFile.toStdString()}
+    {
+        window = std::make_unique<MainWindow>(m_app);
+        m_app.mainWindow = window.get();
+        options = std::make_unique<OptionsDialog>(m_app);
+        m_app.options = options.get();
+        data = std::make_unique<DataModule>();
+        m_app.data = data.get();
+        upload = std::make_unique<UploadDialog>(m_app);
+        m_app.upload = upload.get();
+
+        desktop.onCall = [this](const test::DesktopCall &call) {
+            if (call.kind == test::DesktopCall::Kind::MessageBox)
+                events << call.caption + u'|' + call.text;
+            else if (call.kind == test::DesktopCall::Kind::OpenUrl)
+                events << u"open|"_s + call.url.toLocalFile();
+        };
+        QObject::connect(&m_closer, &QTimer::timeout, [this] {
+            if (QApplication::activeModalWidget() == options.get()) {
+                events << u"options|%1"_s.arg(options->currentPage());
+                options->reject();
+            }
+        });
+        m_closer.start(5);
+        QObject::connect(window.get(), &MainWindow::closed, [this] { closed = true; });
+    }
+
+    ~Program()
+    {
+        m_closer.stop();
+        upload.reset();
+        data.reset();
+        options.reset();
+        window.reset();
+    }
+
+    void start()
+    {
+        window->show();
+        ASSERT_TRUE(test::waitFor([this] { return window->startupDone(); }));
+    }
+
+    template<typename T>
+    T *child(const char *name) const
+    {
+        T *widget = window->findChild<T *>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    void trigger(const char *action) { child<QAction>(action)->trigger(); }
+    void click(RecordNavigator::Button button)
+    {
+        child<RecordNavigator>("DBNavigator1")->button(button)->click();
+    }
+
+    // Opens and closes the "Projekt" menu, as the user does before choosing.
+    void openProjectMenu()
+    {
+        auto *menu = child<QMenu>("mnuProjekt");
+        menu->popup(window->mapToGlobal(QPoint(0, 0)));
+        menu->hide();
+    }
+
+    std::set<std::string> checkedSortItems() const
+    {
+        std::set<std::string> checked;
+        for (const char *item : sortItems) {
+            if (child<QAction>(item)->isChecked())
+                checked.insert(item);
+        }
+        return checked;
+    }
+
+    ListingTable &table() { return data->table(); }
+    QString currentWohnung() { return child<QLineEdit>("dbeWohnung")->text(); }
+
+    test::ScriptedDesktop desktop;
+    QStringList events;
+    bool closed = false;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<OptionsDialog> options;
+    std::unique_ptr<DataModule> data;
+    std::unique_ptr<UploadDialog> upload;
+
+private:
+    AppContext m_app;
+    QTimer m_closer;
+};
+
+// A folder holding a settings file and, when asked, the listing database.
+class Workspace {
+    QTemporaryDir m_dir; // first: the names below are made from it
+
+public:
+    Workspace() : settingsFile(path(u"kaviro.ini"_s)) {}
+    ~Workspace()
+    {
+        if (!m_check.isEmpty())
+            QSqlDatabase::removeDatabase(m_check);
+    }
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    // A database with the four fixture listings (or the demo listings);
+    // returns its connection string.
+    QString createDatabase(bool demoListings = false)
+    {
+        const QString file = path(u"wohnungen.db"_s);
+        const QString connection = createSqliteDatabase(file, demoListings);
+        if (!demoListings) {
+            const QString name = u"setup:"_s + file;
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+                db.setDatabaseName(file);
+                EXPECT_TRUE(db.open());
+                runSqlScript(db, QString::fromUtf8(fixtureRows));
+            }
+            QSqlDatabase::removeDatabase(name);
+        }
+        return connection;
+    }
+
+    // A settings file with the connection string, a template "liste.templ"
+    // and an output folder "out".
+    void writeSettings(const QString &connectionString)
+    {
+        IniFile ini(settingsFile.toStdString());
+        EXPECT_TRUE(ini.writeString("Database", "ConnectionString", toWindows1252(connectionString)));
+        EXPECT_TRUE(ini.writeString("Template", "Filename", toWindows1252(path(u"liste.templ"_s))));
+        EXPECT_TRUE(ini.writeString("Template", "Output", toWindows1252(path(u"out"_s))));
+        QFile templ(path(u"liste.templ"_s));
+        EXPECT_TRUE(templ.open(QIODevice::WriteOnly));
+        templ.write("<html><body>Wohnungen</body></html>\r\n");
+        QDir().mkpath(path(u"out"_s));
+    }
+
+    // A value read from the database file behind the program's back.
+    QVariant dbValue(const QString &sql)
+    {
+        if (m_check.isEmpty()) {
+            m_check = u"check:"_s + path(u"wohnungen.db"_s);
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_check);
+            db.setDatabaseName(path(u"wohnungen.db"_s));
+            EXPECT_TRUE(db.open());
+        }
+        QSqlQuery query(QSqlDatabase::database(m_check));
+        EXPECT_TRUE(query.exec(sql)) << query.lastError().text().toStdString();
+        return query.next() ? query.value(0) : QVariant();
+    }
+
+    const QString settingsFile;
+
+private:
+    QString m_check;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { test::guiApplication(); }
+
+    QString path(const QString &name) const { return m_ws.path(name); }
+    QString createDatabase(bool demo = false) { return m_ws.createDatabase(demo); }
+    void writeSettings(const QString &connectionString) { m_ws.writeSettings(connectionString); }
+    QVariant dbValue(const QString &sql) { return m_ws.dbValue(sql); }
+
+    std::unique_ptr<Program> startProgram(const Workspace &ws)
+    {
+        auto program = std::make_unique<Program>(ws.settingsFile);
+        program->start();
+        return program;
+    }
+    std::unique_ptr<Program> startProgram() { return startProgram(m_ws); }
+
+    std::unique_ptr<Program> startOnFixture()
+    {
+        writeSettings(createDatabase());
+        return startProgram();
+    }
+
+    Workspace m_ws;
+};
+
+// ------------------------------------------------------------------ start-up
+
+TEST_F(MainWindowTest, CaptionNamesTheProductVersion)
+{
+    Program program(m_ws.settingsFile);
+    EXPECT_EQ(program.window->windowTitle(), u"Kaviro - 1.0"_s);
+    EXPECT_EQ(windowCaption(u"Kaviro"_s, u"1.0"_s, u"1.0.0.11"_s), u"Kaviro - 1.0"_s);
+    EXPECT_EQ(windowCaption(u"Kaviro"_s, QString(), u"1.0.0.11"_s), u"Kaviro - 1.0.0.11"_s);
+}
+
+TEST_F(MainWindowTest, StartUpPaths)
+{
+    enum class Setup { NoFile, NoKey, EmptyString, Refused, NoTable, Fixture, BadPassword };
+    const auto wohnungAsc = std::set<std::string>{"miSortWohnung", "miSortAufsteigend"};
+    std::string badPassword;
+    try {
+        decodePassword("zz");
+    } catch (const Error &error) {
+        badPassword = error.what();
+    }
+    ASSERT_FALSE(badPassword.empty());
+
+    const struct {
+        const char *name;
+        Setup setup;
+        QStringList events;
+        bool open;
+        QString sort;
+        std::set<std::string> checked;
+    } cases[] = {
+        {"first start", Setup::NoFile, {u"options|2"_s}, false, QString(), {}},
+        {"no connection key", Setup::NoKey, {}, false, u"Wohnung ASC"_s, wohnungAsc},
+        {"empty connection string", Setup::EmptyString, {}, false, u"Wohnung ASC"_s, wohnungAsc},
+        {"connection refused", Setup::Refused, {u"Fehler !|"_s + connectionFailed, u"options|2"_s}, false,
+         u"Wohnung ASC"_s, wohnungAsc},
+        {"no listing table", Setup::NoTable, {u"Fehler !|"_s + tableFailed}, false, u"Wohnung ASC"_s,
+         wohnungAsc},
+        {"normal start", Setup::Fixture, {}, true, u"Wohnung ASC"_s, wohnungAsc},
+        {"undecodable password", Setup::BadPassword,
+         {u"kaviro_app_tests|"_s + defaultErrorText(fromWindows1252(badPassword))}, false, QString(), {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Workspace ws;
+        IniFile ini(ws.settingsFile.toStdString());
+        switch (c.setup) {
+        case Setup::NoFile:
+            break;
+        case Setup::NoKey:
+            ini.writeString("Template", "Output", "");
+            break;
+        case Setup::EmptyString:
+            ini.writeString("Database", "ConnectionString", "");
+            break;
+        case Setup::Refused: {
+            // A folder that is a regular file: no database can be made there.
+            QFile blocker(ws.path(u"kein-ordner"_s));
+            ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+            ini.writeString("Database", "ConnectionString",
+                            toWindows1252(u"Provider=SQLite;Data Source="_s + ws.path(u"kein-ordner/x.db"_s)));
+            break;
+        }
+        case Setup::NoTable: {
+            const QString file = ws.path(u"leer.db"_s);
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"setup"_s);
+                db.setDatabaseName(file);
+                ASSERT_TRUE(db.open());
+                QSqlQuery(db).exec(u"CREATE TABLE Andere (x INTEGER)"_s);
+            }
+            QSqlDatabase::removeDatabase(u"setup"_s);
+            ini.writeString("Database", "ConnectionString", toWindows1252(u"Provider=SQLite;Data Source="_s + file));
+            break;
+        }
+        case Setup::Fixture:
+            ws.writeSettings(ws.createDatabase());
+            break;
+        case Setup::BadPassword:
+            ws.writeSettings(ws.createDatabase());
+            ini.writeString("FTP", "Password", "zz");
+            break;
+        }
+        Program program(ws.settingsFile);
+        program.start();
+        EXPECT_EQ(program.events, c.events);
+        for (const auto &box : program.desktop.messageBoxes()) {
+            EXPECT_EQ(box.buttons, QMessageBox::Ok);
+            EXPECT_EQ(box.icon, QMessageBox::Critical);
+        }
+        EXPECT_EQ(program.table().isOpen(), c.open);
+        EXPECT_EQ(program.table().sort(), c.sort);
+        EXPECT_EQ(program.window->sortField() + u' ' + program.window->sortOrder(),
+                  c.sort.isEmpty() ? u" "_s : c.sort);
+        EXPECT_EQ(program.checkedSortItems(), c.checked);
+        EXPECT_EQ(program.currentWohnung(), c.open ? u"Altbau Nord"_s : QString());
+    }
+}
+
+// ------------------------------------------------------------------- sorting
+
+TEST_F(MainWindowTest, SortMenuSetsOneHalfAndItsCheckMarks)
+{
+    const struct {
+        std::vector<const char *> items;
+        QString sort;
+        std::set<std::string> checked;
+        QString first;
+    } cases[] = {
+        {{"miSortAbsteigend"}, u"Wohnung DESC"_s, {"miSortWohnung", "miSortAbsteigend"}, u"Dachwohnung"_s},
+        {{"miSortAktiv"}, u"Status ASC"_s, {"miSortAktiv", "miSortAufsteigend"}, u"Cityloft"_s},
+        {{"miSortAktiv", "miSortAbsteigend"}, u"Status DESC"_s, {"miSortAktiv", "miSortAbsteigend"},
+         u"Altbau Nord"_s},
+        {{"miSortStrasse"}, u"Strasse ASC"_s, {"miSortStrasse", "miSortAufsteigend"}, u"Bungalow"_s},
+        {{"miSortOrt", "miSortAbsteigend", "miSortAufsteigend"}, u"Ort ASC"_s, {"miSortOrt", "miSortAufsteigend"},
+         u"Altbau Nord"_s},
+        {{"miSortOrt", "miSortAbsteigend"}, u"Ort DESC"_s, {"miSortOrt", "miSortAbsteigend"}, u"Bungalow"_s},
+        {{"miSortOrt", "miSortOrt"}, u"Ort ASC"_s, {"miSortOrt", "miSortAufsteigend"}, u"Altbau Nord"_s},
+    };
+    writeSettings(createDatabase());
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.sort.toStdString());
+        auto program = startProgram();
+        for (const char *item : c.items)
+            program->trigger(item);
+        EXPECT_EQ(program->table().sort(), c.sort);
+        EXPECT_EQ(program->checkedSortItems(), c.checked);
+        EXPECT_EQ(program->currentWohnung(), c.first);
+        EXPECT_EQ(program->window->findChild<ListingGrid *>()->model()->index(0, 0).data().toString(), c.first);
+        EXPECT_TRUE(program->events.isEmpty());
+    }
+}
+
+TEST_F(MainWindowTest, SortChosenAfterFirstStartHasAnEmptyHalf)
+{
+    auto program = startProgram();
+    program->trigger("miSortOrt");
+    EXPECT_EQ(program->table().sort(), u"Ort "_s);
+    EXPECT_EQ(program->checkedSortItems(), std::set<std::string>{"miSortOrt"});
+    program->trigger("miSortAbsteigend");
+    EXPECT_EQ(program->table().sort(), u"Ort DESC"_s);
+}
+
+// ------------------------------------------------------------ pending edits
+
+TEST_F(MainWindowTest, PendingEditIsPostedBeforeCommandsThatReadOrReorder)
+{
+    writeSettings(createDatabase());
+    for (const char *command : {"miSortAbsteigend", "acGenerate", "acBeenden", "miSortAktiv"}) {
+        SCOPED_TRACE(command);
+        auto program = startProgram();
+        program->desktop.buttonAnswers = {QMessageBox::No};
+        auto *wohnung = program->child<QLineEdit>("dbeWohnung");
+        QTest::keyClicks(wohnung, u" neu"_s);
+        EXPECT_EQ(program->table().state(), ListingTable::State::Edit);
+        program->trigger(command);
+        EXPECT_EQ(program->table().state(), ListingTable::State::Browse);
+        EXPECT_EQ(dbValue(u"SELECT Wohnung FROM Wohnungen WHERE Id = 1"_s).toString(), u"Altbau Nord neu"_s);
+        EXPECT_EQ(program->closed, qstrcmp(command, "acBeenden") == 0);
+        dbValue(u"UPDATE Wohnungen SET Wohnung = 'Altbau Nord' WHERE Id = 1"_s);
+    }
+}
+
+// ---------------------------------------------------------------- publishing
+
+TEST_F(MainWindowTest, GenerationAsksToShowAndEnablesTheProjectMenu)
+{
+    auto program = startOnFixture();
+    auto *show = program->child<QAction>("acHTMLshow");
+    auto *upload = program->child<QAction>("asFTPupload");
+    program->openProjectMenu();
+    EXPECT_FALSE(show->isEnabled());
+    EXPECT_FALSE(upload->isEnabled());
+    EXPECT_TRUE(program->child<QAction>("acGenerate")->isEnabled());
+
+    // An unsaved change in the options dialog counts.
+    const QString unsaved = path(u"anders"_s);
+    QDir().mkpath(unsaved);
+    program->options->settings().templateOutput = toWindows1252(unsaved);
+
+    bool cursorRestored = false;
+    program->desktop.onCall = [&](const test::DesktopCall &call) {
+        if (call.kind == test::DesktopCall::Kind::MessageBox)
+            cursorRestored = QGuiApplication::overrideCursor() == nullptr;
+        program->events << (call.kind == test::DesktopCall::Kind::OpenUrl ? u"open|"_s + call.url.toLocalFile()
+                                                                           : call.caption + u'|' + call.text);
+    };
+    program->desktop.buttonAnswers = {QMessageBox::No, QMessageBox::Yes};
+    program->trigger("acGenerate");
+    EXPECT_TRUE(cursorRestored);
+    EXPECT_TRUE(QFile::exists(unsaved + u"/liste.html"_s));
+    EXPECT_TRUE(program->window->generated());
+    program->trigger("acGenerate");
+    const QString firstPage = unsaved + u"/liste.html"_s;
+    EXPECT_EQ(program->events,
+              (QStringList{u"Information|"_s + generatedQuestion, u"Information|"_s + generatedQuestion,
+                           u"open|"_s + firstPage}));
+    const auto boxes = program->desktop.messageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
+
+    program->openProjectMenu();
+    EXPECT_TRUE(show->isEnabled());
+    EXPECT_TRUE(upload->isEnabled());
+    program->events.clear();
+    show->trigger();
+    EXPECT_EQ(program->events, QStringList{u"open|"_s + firstPage});
+}
+
+TEST_F(MainWindowTest, GeneratingWithTheTableClosedSaysNoPagesWereWritten)
+{
+    writeSettings(QString());
+    auto program = startProgram();
+    program->trigger("acGenerate");
+    ASSERT_EQ(program->events.size(), 1);
+    EXPECT_TRUE(program->events[0].startsWith(u"Fehler !|Es wurden keine HTML-Seiten erzeugt"_s))
+        << program->events[0].toStdString();
+    EXPECT_FALSE(program->window->generated());
+    EXPECT_FALSE(QFile::exists(path(u"out/liste.html"_s)));
+    program->openProjectMenu();
+    EXPECT_FALSE(program->child<QAction>("acHTMLshow")->isEnabled());
+    EXPECT_FALSE(program->child<QAction>("asFTPupload")->isEnabled());
+    program->child<QAction>("acHTMLshow")->trigger();
+    EXPECT_TRUE(program->desktop.openedUrls().empty());
+}
+
+TEST_F(MainWindowTest, AGenerationErrorReachesTheDefaultErrorBox)
+{
+    auto program = startOnFixture();
+    // The output folder is a regular file: the page cannot be created.
+    QFile blocker(path(u"blocker"_s));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    program->options->settings().templateOutput = toWindows1252(path(u"blocker"_s));
+    program->trigger("acGenerate");
+    ASSERT_EQ(program->desktop.messageBoxes().size(), 1u);
+    EXPECT_EQ(program->desktop.messageBoxes()[0].caption, u"kaviro_app_tests"_s);
+    EXPECT_TRUE(program->desktop.messageBoxes()[0].text.endsWith(u'.'));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(program->window->generated());
+}
+
+// ------------------------------------------------------------------ editing
+
+TEST_F(MainWindowTest, NewListingIsStampedOnItsFirstSaveOnly)
+{
+    auto program = startOnFixture();
+    QDateTime now(QDate(2025, 3, 4), QTime(5, 6, 7));
+    program->data->setClock([&now] { return now; });
+
+    program->click(RecordNavigator::Insert);
+    EXPECT_EQ(program->table().state(), ListingTable::State::Insert);
+    QTest::keyClicks(program->child<QLineEdit>("dbeWohnung"), u"Neubau"_s);
+    program->click(RecordNavigator::Post);
+    const QString stampSql = u"SELECT Timestamp FROM Wohnungen WHERE Wohnung = 'Neubau'"_s;
+    EXPECT_EQ(ListingTable::toDateTime(dbValue(stampSql)), now);
+    EXPECT_EQ(program->child<QLabel>("dbtTimestamp")->text(), u"04.03.25 05:06:07"_s);
+
+    const QDateTime first = now;
+    now = now.addDays(3);
+    QTest::keyClicks(program->child<QLineEdit>("dbeOrt"), u"Kiel"_s);
+    program->click(RecordNavigator::Post);
+    EXPECT_EQ(dbValue(u"SELECT Ort FROM Wohnungen WHERE Wohnung = 'Neubau'"_s).toString(), u"Kiel"_s);
+    EXPECT_EQ(ListingTable::toDateTime(dbValue(stampSql)), first);
+}
+
+TEST_F(MainWindowTest, ClearingTheDateStoresAnEmptyColumn)
+{
+    auto program = startOnFixture();
+    auto *date = program->child<DateEdit>("dbeZuMietenAb");
+    EXPECT_EQ(date->text(), u"01.09.2025"_s);
+    QTest::keyClick(date, Qt::Key_Delete);
+    EXPECT_TRUE(date->isEmpty());
+    EXPECT_EQ(program->table().state(), ListingTable::State::Edit);
+    program->click(RecordNavigator::Post);
+    EXPECT_TRUE(dbValue(u"SELECT ZuMietenAb FROM Wohnungen WHERE Id = 1"_s).isNull());
+    EXPECT_TRUE(date->text().trimmed().isEmpty());
+
+    // Bungalow has no date: the picker is empty, not today.
+    program->click(RecordNavigator::Next);
+    EXPECT_EQ(program->currentWohnung(), u"Bungalow"_s);
+    EXPECT_TRUE(date->isEmpty());
+}
+
+TEST_F(MainWindowTest, DeleteAsksAndCancelKeepsTheRow)
+{
+    auto program = startOnFixture();
+    program->desktop.buttonAnswers = {QMessageBox::Cancel, QMessageBox::Ok};
+    program->click(RecordNavigator::Delete);
+    EXPECT_EQ(dbValue(u"SELECT COUNT(*) FROM Wohnungen"_s).toInt(), 4);
+    EXPECT_EQ(program->currentWohnung(), u"Altbau Nord"_s);
+    program->click(RecordNavigator::Delete);
+    EXPECT_EQ(dbValue(u"SELECT COUNT(*) FROM Wohnungen"_s).toInt(), 3);
+    EXPECT_EQ(program->currentWohnung(), u"Bungalow"_s);
+    for (const auto &box : program->desktop.messageBoxes()) {
+        EXPECT_EQ(box.caption, u"Bestätigung"_s);
+        EXPECT_EQ(box.text, u"Datensatz löschen?"_s);
+        EXPECT_EQ(box.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    }
+}
+
+TEST_F(MainWindowTest, EditorsShowTheCurrentListingInTheColumnsFormats)
+{
+    auto program = startOnFixture();
+    EXPECT_EQ(program->child<NumberEdit>("dbeFlaeche")->text(), u"80,5"_s);
+    EXPECT_EQ(program->child<NumberEdit>("dbeMiete")->text(), u"1.234,50"_s);
+    EXPECT_EQ(program->child<NumberEdit>("dbeNebenkosten")->text(), u"210,00"_s);
+    EXPECT_EQ(program->child<QPlainTextEdit>("dbeBeschreibung")->toPlainText(), u"Hell\nund ruhig"_s);
+    auto *status = program->child<StatusCheckBox>("DBCheckBox1");
+    EXPECT_EQ(status->checkState(), Qt::Checked);
+
+    const struct {
+        const char *editor;
+        int maxLength;
+    } lengths[] = {{"dbeWohnung", 80}, {"dbeStrasse", 50}, {"dbePLZ", 8}, {"dbeOrt", 35}};
+    for (const auto &l : lengths)
+        EXPECT_EQ(program->child<QLineEdit>(l.editor)->maxLength(), l.maxLength) << l.editor;
+
+    // An empty Status shows greyed; a click makes it true, never empty again.
+    program->click(RecordNavigator::Last);
+    program->click(RecordNavigator::Prior);
+    EXPECT_EQ(program->currentWohnung(), u"Cityloft"_s);
+    EXPECT_EQ(status->checkState(), Qt::PartiallyChecked);
+    QTest::mouseClick(status, Qt::LeftButton);
+    EXPECT_EQ(status->checkState(), Qt::Checked);
+    program->click(RecordNavigator::Post);
+    EXPECT_EQ(dbValue(u"SELECT Status FROM Wohnungen WHERE Id = 3"_s).toInt(), 1);
+
+    // Typing a number edits the plain value; leaving shows the format again.
+    auto *rent = program->child<NumberEdit>("dbeMiete");
+    rent->setFocus();
+    rent->selectAll();
+    QTest::keyClicks(rent, u"1499,9"_s);
+    program->click(RecordNavigator::Post);
+    EXPECT_DOUBLE_EQ(dbValue(u"SELECT Miete FROM Wohnungen WHERE Id = 3"_s).toDouble(), 1499.9);
+
+    // Text that is no number is refused, and the listing stays in edit.
+    rent->selectAll();
+    QTest::keyClicks(rent, u"teuer"_s);
+    program->click(RecordNavigator::Post);
+    ASSERT_FALSE(program->desktop.messageBoxes().empty());
+    EXPECT_EQ(program->desktop.messageBoxes().back().text, u"'teuer' ist kein gültiger Gleitkommawert."_s);
+    EXPECT_EQ(program->table().state(), ListingTable::State::Edit);
+    program->click(RecordNavigator::Cancel);
+    EXPECT_EQ(rent->text(), u"1499,9"_s); // still focused: the plain number
+    program->child<QLineEdit>("dbeOrt")->setFocus();
+    EXPECT_EQ(rent->text(), u"1.499,90"_s);
+}
+
+TEST_F(MainWindowTest, NavigatorEnablesWhatMakesSenseInTheState)
+{
+    using N = RecordNavigator;
+    const auto enabled = [](Program &program) {
+        std::set<int> on;
+        for (int b = 0; b < N::buttonCount; ++b) {
+            if (program.child<N>("DBNavigator1")->button(N::Button(b))->isEnabled())
+                on.insert(b);
+        }
+        return on;
+    };
+    {
+        writeSettings(QString());
+        auto closed = startProgram();
+        EXPECT_EQ(enabled(*closed), std::set<int>{});
+        EXPECT_FALSE(closed->child<QLineEdit>("dbeWohnung")->isEnabled());
+    }
+    auto program = startOnFixture();
+    EXPECT_EQ(enabled(*program), (std::set<int>{N::Next, N::Last, N::Insert, N::Delete, N::Edit, N::Refresh}));
+    program->click(N::Last);
+    EXPECT_EQ(enabled(*program), (std::set<int>{N::First, N::Prior, N::Insert, N::Delete, N::Edit, N::Refresh}));
+    QTest::keyClicks(program->child<QLineEdit>("dbeOrt"), u"x"_s);
+    EXPECT_EQ(enabled(*program),
+              (std::set<int>{N::First, N::Prior, N::Insert, N::Delete, N::Post, N::Cancel, N::Refresh}));
+    program->click(N::Cancel);
+    EXPECT_EQ(program->child<QLineEdit>("dbeOrt")->text(), u"München"_s);
+
+    const QStringList hints = {u"Erster Datensatz"_s, u"Vorheriger Datensatz"_s, u"Nächster Datensatz"_s,
+                               u"Letzter Datensatz"_s, u"Datensatz einfügen"_s, u"Datensatz löschen"_s,
+                               u"Datensatz bearbeiten"_s, u"Übernehmen"_s, u"Bearbeiten abbrechen"_s,
+                               u"Daten aktualisieren"_s};
+    for (int b = 0; b < N::buttonCount; ++b)
+        EXPECT_EQ(program->child<N>("DBNavigator1")->button(N::Button(b))->toolTip(), hints[b]);
+}
+
+// ------------------------------------------------------------------- layout
+
+TEST_F(MainWindowTest, MenusCarryTheirCaptions)
+{
+    Program program(m_ws.settingsFile);
+    const auto titles = [&](const char *menu) {
+        QStringList texts;
+        for (QAction *action : program.child<QMenu>(menu)->actions())
+            texts << (action->isSeparator() ? u"-"_s : action->text());
+        return texts;
+    };
+    EXPECT_EQ(titles("mnuDatei"), (QStringList{u"Optionen ..."_s, u"-"_s, u"Beenden"_s}));
+    EXPECT_EQ(titles("mnuSortierung"), (QStringList{u"Feldname     "_s, u"Reihenfolge   "_s}));
+    EXPECT_EQ(titles("mnuFeldname"), (QStringList{u"Wohnung"_s, u"Strasse"_s, u"Ort"_s, u"Aktiv"_s}));
+    EXPECT_EQ(titles("mnuReihenfolge"), (QStringList{u"aufsteigend"_s, u"absteigend"_s}));
+    EXPECT_EQ(titles("mnuProjekt"), (QStringList{u"HTML erzeugen"_s, u"HTML anzeigen"_s, u"FTP Upload"_s}));
+    EXPECT_EQ(program.child<QAction>("acOptionen")->text(), u"Optionen"_s);
+    QStringList menuBar;
+    for (QAction *action : program.window->menuBar()->actions())
+        menuBar << action->text();
+    EXPECT_EQ(menuBar, (QStringList{u"Datei"_s, u"Sortierung"_s, u"Projekt"_s}));
+    for (QAction *action : program.window->findChildren<QAction *>())
+        EXPECT_TRUE(action->shortcut().isEmpty()) << action->objectName().toStdString();
+}
+
+TEST_F(MainWindowTest, OptionsCommandPostsShowsTheTemplatePageAndChecksTheTable)
+{
+    auto program = startOnFixture();
+    QTest::keyClicks(program->child<QLineEdit>("dbePLZ"), u"9"_s);
+    program->trigger("miOptionen");
+    EXPECT_EQ(program->events, QStringList{u"options|0"_s});
+    EXPECT_EQ(dbValue(u"SELECT PLZ FROM Wohnungen WHERE Id = 1"_s).toString(), u"101159"_s);
+    EXPECT_TRUE(program->table().isOpen());
+}
+
+TEST_F(MainWindowTest, GridShowsSixColumnsAndOnlyItFollowsTheWidth)
+{
+    auto program = startOnFixture();
+    auto *grid = program->child<ListingGrid>("DBGrid1");
+    const QAbstractItemModel *model = grid->model();
+    const struct {
+        QString title;
+        int width;
+        Qt::Alignment alignment;
+    } expected[] = {{u"Wohnung"_s, 185, Qt::AlignLeft}, {u"qm"_s, 45, Qt::AlignHCenter},
+                    {u"Strasse"_s, 185, Qt::AlignLeft}, {u"PLZ"_s, 45, Qt::AlignLeft},
+                    {u"Ort"_s, 130, Qt::AlignLeft},     {u"Aktiv"_s, 50, Qt::AlignHCenter}};
+    QHeaderView *header = grid->horizontalHeader();
+    int visible = 0;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        if (header->isSectionHidden(logical))
+            continue;
+        ASSERT_LT(visible, 6);
+        const auto &e = expected[visible++];
+        EXPECT_EQ(model->headerData(logical, Qt::Horizontal).toString(), e.title);
+        EXPECT_EQ(header->sectionSize(logical), e.width) << e.title.toStdString();
+        EXPECT_TRUE(model->headerData(logical, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>()
+                    & e.alignment);
+    }
+    EXPECT_EQ(visible, 6);
+    EXPECT_EQ(grid->geometry(), QRect(8, 6, 674, 198));
+
+    // Enter moves to the next cell like Tab.
+    grid->setFocus();
+    const QModelIndex before = grid->currentIndex();
+    QTest::keyClick(grid, Qt::Key_Return);
+    EXPECT_EQ(grid->currentIndex().row(), before.row());
+    EXPECT_NE(grid->currentIndex().column(), before.column());
+
+    const QRect wohnung = program->child<QLineEdit>("dbeWohnung")->geometry();
+    const QRect panel = program->child<QFrame>("pnlNavigator")->geometry();
+    program->window->resize(program->window->width() + 100, program->window->height() + 50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grid->geometry(), QRect(8, 6, 774, 198));
+    EXPECT_EQ(program->child<QLineEdit>("dbeWohnung")->geometry(), wohnung);
+    EXPECT_EQ(program->child<QFrame>("pnlNavigator")->geometry(), panel);
+}
+
+TEST_F(MainWindowTest, ScreenshotsOfTheDemoListings)
+{
+    writeSettings(createDatabase(true));
+    auto program = startProgram();
+    ASSERT_TRUE(program->table().isOpen());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(program->window->grab().save(test::artifactPath(u"mainwindow-demo.png"_s)));
+
+    // The sort menu with its check marks after "absteigend".
+    program->trigger("miSortAbsteigend");
+    auto *order = program->child<QMenu>("mnuReihenfolge");
+    order->popup(QPoint(0, 0));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(order->grab().save(test::artifactPath(u"mainwindow-sortmenu.png"_s)));
+    order->hide();
+
+    // A listing being edited, its Status empty.
+    program->trigger("miSortAktiv");
+    program->trigger("miSortAufsteigend");
+    QTest::keyClicks(program->child<QLineEdit>("dbeOrt"), u" (Mitte)"_s);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(program->window->grab().save(test::artifactPath(u"mainwindow-editing.png"_s)));
+    program->click(RecordNavigator::Cancel);
+}
+
+} // namespace
+} // namespace kaviro
