@@ -385,7 +385,8 @@ void MainWindow::asFTPuploadExecute()
 void MainWindow::miProjektClick()
 {
     m_ui->acHTMLshow->setEnabled(m_generated);
-    m_ui->asFTPupload->setEnabled(m_generated);
+    // One upload at a time: its waits keep this window usable meanwhile.
+    m_ui->asFTPupload->setEnabled(m_generated && !(m_app.upload && m_app.upload->isRunning()));
 }
 
 // ------------------------------------------------------------ table binding

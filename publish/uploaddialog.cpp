@@ -13,8 +13,10 @@
 #include <QCoreApplication>
 #include <QPainter>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -144,6 +146,13 @@ bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &
     // to the next one.
     const Settings settings = m_app.options->settings();
 
+    // The program must not end inside the upload's waits: a close of the
+    // main window meanwhile cancels the upload and closes the window after.
+    if (m_app.mainWindow && m_watchedWindow != m_app.mainWindow) {
+        m_watchedWindow = m_app.mainWindow;
+        m_watchedWindow->installEventFilter(this);
+    }
+
     show();
     raise();
     m_ui->btnCancel->setEnabled(true);
@@ -153,6 +162,8 @@ bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &
         setEventPump({});
         m_ui->btnCancel->setEnabled(false);
         emit runningChanged(false);
+        if (std::exchange(m_closeWindowAfterUpload, false) && m_watchedWindow)
+            QTimer::singleShot(0, m_watchedWindow.data(), &QWidget::close);
     };
     bool result = false;
     try {
@@ -164,6 +175,17 @@ bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &
     ended();
     hide();
     return result;
+}
+
+bool UploadDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_watchedWindow && event->type() == QEvent::Close && isRunning()) {
+        event->ignore();
+        m_closeWindowAfterUpload = true;
+        cancel();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void UploadDialog::cancel()

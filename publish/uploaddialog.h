@@ -3,6 +3,7 @@
 #include "publish/uploader.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -55,7 +56,8 @@ private:
 // in its gauge, and hides again when the upload is over. The main window
 // stays usable meanwhile. "Abbrechen" ends a running upload at its next safe
 // point (after the login, the change of folder or the page being sent), with
-// QUIT sent.
+// QUIT sent. Closing the main window during an upload does the same, and the
+// main window closes once the upload has ended.
 class UploadDialog : public QDialog {
     Q_OBJECT
 public:
@@ -85,6 +87,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void setStatus(const QString &text);
@@ -92,6 +95,8 @@ private:
     AppContext &m_app;
     std::unique_ptr<Ui::UploadDialog> m_ui;
     Uploader m_uploader;
+    QPointer<QWidget> m_watchedWindow;
+    bool m_closeWindowAfterUpload = false;
 };
 
 } // namespace kaviro

@@ -1,3 +1,4 @@
+#include "app/mainwindow.h"
 #include "publish/uploaddialog.h"
 #include "tests/dialogs/dialogtest.h"
 #include "tests/publish/ftptestsupport.h"
@@ -172,6 +173,39 @@ TEST_F(UploadDialogTest, CancelStopsAfterThePageBeingSentAndQuits)
     EXPECT_FALSE(upload->isVisible());
     EXPECT_FALSE(upload->isRunning());
     EXPECT_FALSE(cancelButton->isEnabled());
+}
+
+TEST_F(UploadDialogTest, ClosingTheMainWindowCancelsTheUploadAndClosesAfterIt)
+{
+    MainWindow window(app());
+    app().mainWindow = &window;
+    bool closed = false;
+    bool closedDuringUpload = false;
+    QObject::connect(&window, &MainWindow::closed, [&] {
+        closed = true;
+        closedDuringUpload = upload->isRunning();
+    });
+    ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
+        if (line.rfind("STOR ", 0) != 0)
+            return false;
+        s.reply("150 Daten bitte");
+        s.storeData(line);
+        QMetaObject::invokeMethod(&window, [&] { window.close(); });
+        s.pause(300);
+        s.reply("226 Fertig");
+        return true;
+    }));
+    useServer(server.port(), "/web");
+
+    EXPECT_FALSE(upload->upload(2, writePages({"eins", "zwei"})));
+    server.finish();
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(statuses.back(), u"Übertragung vom Benutzer abgebrochen."_s);
+    EXPECT_EQ(server.stored().size(), 1u);
+    EXPECT_EQ(server.lines().back(), "QUIT");
+    EXPECT_TRUE(test::waitFor([&] { return closed; }));
+    EXPECT_FALSE(closedDuringUpload);
+    app().mainWindow = nullptr;
 }
 
 TEST_F(UploadDialogTest, RefusedFolderIsShownInABoxWhileTheWindowStaysUp)
