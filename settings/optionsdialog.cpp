@@ -142,18 +142,17 @@ QPixmap makerLogo()
     painter.fillRect(QRectF(16, 44, 44, 32), navy);
     painter.fillRect(QRectF(24, 52, 10, 10), QColor(255, 255, 217));
     painter.fillRect(QRectF(42, 54, 10, 22), QColor(255, 255, 217));
-    QFont name = painter.font();
-    name.setBold(true);
-    name.setPixelSize(22);
-    painter.setFont(name);
-    painter.setPen(navy);
-    painter.drawText(QRectF(72, 22, 103, 30), Qt::AlignLeft | Qt::AlignVCenter, u"Quorvel"_s);
-    QFont line = painter.font();
-    line.setBold(false);
-    line.setPixelSize(11);
-    painter.setFont(line);
-    painter.setPen(roof);
-    painter.drawText(QRectF(74, 54, 101, 18), Qt::AlignLeft | Qt::AlignVCenter, u"Software"_s);
+    const auto write = [&painter](const QRectF &box, int pixels, bool bold, const QColor &colour,
+                                  const QString &text) {
+        QFont font = painter.font();
+        font.setBold(bold);
+        font.setPixelSize(pixels);
+        painter.setFont(font);
+        painter.setPen(colour);
+        painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
+    };
+    write(QRectF(72, 22, 103, 30), 22, true, navy, u"Quorvel"_s);
+    write(QRectF(74, 54, 101, 18), 11, false, roof, u"Software"_s);
     return logo;
 }
 
