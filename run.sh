@@ -40,6 +40,13 @@ if [ ! -e "$settings" ]; then
   echo "Einstellungsdatei angelegt: $settings"
 fi
 
+# With a display the desktop program opens on the demo workspace (it reads
+# the same settings file beside it); without one the headless publisher runs.
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$bin/kaviro" ]; then
+  echo "Kaviro öffnet die Demo-Wohnungen ($settings)."
+  exec "$bin/kaviro"
+fi
+
 pages=$("$bin/kaviro-publish" --settings "$settings")
 printf '%s\n' "$pages"
 first=$(printf '%s\n' "$pages" | head -n 1)

@@ -4,6 +4,10 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include <memory>
 #include <QStringDecoder>
 
 #include "store/windows1252.h"
@@ -87,6 +91,19 @@ std::optional<QString> QtDesktop::folderName(QWidget *parent, const FolderReques
 bool QtDesktop::openUrl(const QUrl &url)
 {
     return QDesktopServices::openUrl(url);
+}
+
+bool installGermanStandardButtons()
+{
+    static QTranslator *qtbase = nullptr;
+    if (qtbase)
+        return true;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(u"qtbase_de"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    qtbase = translator.release();
+    QCoreApplication::installTranslator(qtbase);
+    return true;
 }
 
 QString applicationTitle()

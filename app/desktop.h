@@ -86,6 +86,11 @@ public:
     bool openUrl(const QUrl &url) override;
 };
 
+// Loads Qt's German texts so that standard buttons read "Ja", "Nein", "OK",
+// "Abbrechen" whatever the user's language: the program's own texts are
+// German throughout. False when the translation is not installed.
+bool installGermanStandardButtons();
+
 // The application's title: the program file's name without its extension.
 QString applicationTitle();
 

@@ -9,20 +9,12 @@
 #include "store/datamodule.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
-
-using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
 
-    // Standard buttons read "Ja", "Nein", "OK", "Abbrechen" whatever the
-    // user's language: the program's own texts are German throughout.
-    QTranslator qtbase;
-    if (qtbase.load(u"qtbase_de"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtbase);
+    kaviro::installGermanStandardButtons();
 
     kaviro::QtDesktop desktop;
     kaviro::AppContext app{desktop, kaviro::settingsFileName()};

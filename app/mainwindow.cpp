@@ -323,6 +323,12 @@ void MainWindow::acBeendenExecute()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // The close box saves the listing being edited as "Beenden" does, rather
+    // than dropping it; when that fails the window stays open with the error.
+    if (!runCommand(m_app.desktop, this, [this] { postPendingEdit(); })) {
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
     if (event->isAccepted())
         emit closed();

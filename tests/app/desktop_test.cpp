@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+
 using namespace Qt::StringLiterals;
 
 namespace kaviro {
@@ -48,6 +50,23 @@ TEST(DefaultErrorBox, ShowsTheMessageUnderTheProgramsNameWithOkAndErrorIcon)
     EXPECT_EQ(boxes[0].buttons, QMessageBox::Ok);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
     EXPECT_EQ(boxes[1].text, u"Größe."_s);
+}
+
+TEST(GermanStandardButtons, ReadJaNeinOkAbbrechen)
+{
+    test::guiApplication();
+    ASSERT_TRUE(installGermanStandardButtons());
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok | QMessageBox::Cancel);
+    const struct {
+        QMessageBox::StandardButton button;
+        QString text;
+    } cases[] = {{QMessageBox::Yes, u"Ja"_s},
+                 {QMessageBox::No, u"Nein"_s},
+                 {QMessageBox::Ok, u"OK"_s},
+                 {QMessageBox::Cancel, u"Abbrechen"_s}};
+    for (const auto &c : cases)
+        EXPECT_EQ(box.button(c.button)->text().remove(u'&'), c.text);
 }
 
 } // namespace

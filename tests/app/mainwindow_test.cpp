@@ -399,17 +399,22 @@ TEST_F(MainWindowTest, SortChosenAfterFirstStartHasAnEmptyHalf)
 TEST_F(MainWindowTest, PendingEditIsPostedBeforeCommandsThatReadOrReorder)
 {
     writeSettings(createDatabase());
-    for (const char *command : {"miSortAbsteigend", "acGenerate", "acBeenden", "miSortAktiv"}) {
+    // "close box" stands for closing the window other than by "Beenden".
+    for (const char *command : {"miSortAbsteigend", "acGenerate", "acBeenden", "miSortAktiv", "close box"}) {
         SCOPED_TRACE(command);
         auto program = startProgram();
         program->desktop.buttonAnswers = {QMessageBox::No};
         auto *wohnung = program->child<QLineEdit>("dbeWohnung");
         QTest::keyClicks(wohnung, u" neu"_s);
         EXPECT_EQ(program->table().state(), ListingTable::State::Edit);
-        program->trigger(command);
+        const bool closing = qstrcmp(command, "acBeenden") == 0 || qstrcmp(command, "close box") == 0;
+        if (qstrcmp(command, "close box") == 0)
+            program->window->close();
+        else
+            program->trigger(command);
         EXPECT_EQ(program->table().state(), ListingTable::State::Browse);
         EXPECT_EQ(dbValue(u"SELECT Wohnung FROM Wohnungen WHERE Id = 1"_s).toString(), u"Altbau Nord neu"_s);
-        EXPECT_EQ(program->closed, qstrcmp(command, "acBeenden") == 0);
+        EXPECT_EQ(program->closed, closing);
         dbValue(u"UPDATE Wohnungen SET Wohnung = 'Altbau Nord' WHERE Id = 1"_s);
     }
 }
@@ -533,6 +538,21 @@ TEST_F(MainWindowTest, ClearingTheDateStoresAnEmptyColumn)
     program->click(RecordNavigator::Next);
     EXPECT_EQ(program->currentWohnung(), u"Bungalow"_s);
     EXPECT_TRUE(date->isEmpty());
+}
+
+TEST_F(MainWindowTest, AnEditThatCannotBeSavedKeepsTheWindowOpen)
+{
+    auto program = startOnFixture();
+    auto *area = program->child<NumberEdit>("dbeFlaeche");
+    area->selectAll();
+    QTest::keyClicks(area, u"groß"_s);
+    EXPECT_FALSE(program->window->close());
+    EXPECT_FALSE(program->closed);
+    ASSERT_EQ(program->desktop.messageBoxes().size(), 1u);
+    EXPECT_EQ(program->desktop.messageBoxes()[0].text, u"'groß' ist kein gültiger Gleitkommawert."_s);
+    program->click(RecordNavigator::Cancel);
+    EXPECT_TRUE(program->window->close());
+    EXPECT_TRUE(program->closed);
 }
 
 TEST_F(MainWindowTest, DeleteAsksAndCancelKeepsTheRow)
