@@ -195,6 +195,13 @@ void DateEdit::mousePressEvent(QMouseEvent *event)
     }
 }
 
+// Tab leaves the picker like any editor instead of stepping through its
+// day, month and year.
+bool DateEdit::focusNextPrevChild(bool next)
+{
+    return QWidget::focusNextPrevChild(next);
+}
+
 // ------------------------------------------------------------ StatusCheckBox
 
 StatusCheckBox::StatusCheckBox(QWidget *parent) : QCheckBox(parent)

@@ -73,6 +73,7 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void userChangedDate();

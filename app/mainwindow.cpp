@@ -241,28 +241,25 @@ void MainWindow::checkTableOpen()
 
 void MainWindow::setSortField(const QString &field)
 {
-    const QString previous = m_sortField;
-    m_sortField = field;
-    command([this, &previous] {
-        try {
-            applySort();
-        } catch (...) {
-            m_sortField = previous;
-            setSortMarks();
-            throw;
-        }
-    });
+    changeSort(m_sortField, field);
 }
 
 void MainWindow::setSortOrder(const QString &order)
 {
-    const QString previous = m_sortOrder;
-    m_sortOrder = order;
-    command([this, &previous] {
+    changeSort(m_sortOrder, order);
+}
+
+// Sets one half of the sort and applies it; when that fails the half and
+// the check marks return to what the table is sorted by.
+void MainWindow::changeSort(QString &half, const QString &value)
+{
+    const QString previous = half;
+    half = value;
+    command([this, &half, &previous] {
         try {
             applySort();
         } catch (...) {
-            m_sortOrder = previous;
+            half = previous;
             setSortMarks();
             throw;
         }

@@ -78,6 +78,7 @@ private:
     ListingTable *table() const;
     void bindTable();
     void mapEditors();
+    void changeSort(QString &half, const QString &value);
     void setSortMarks();
     void navigatorClicked(RecordNavigator::Button which);
     void gridRowChosen(int row);

@@ -550,6 +550,13 @@ TEST_F(MainWindowTest, AnEditThatCannotBeSavedKeepsTheWindowOpen)
     EXPECT_FALSE(program->closed);
     ASSERT_EQ(program->desktop.messageBoxes().size(), 1u);
     EXPECT_EQ(program->desktop.messageBoxes()[0].text, u"'groß' ist kein gültiger Gleitkommawert."_s);
+
+    // A sort that cannot post first keeps the sort and its check marks.
+    program->trigger("miSortOrt");
+    EXPECT_EQ(program->desktop.messageBoxes().size(), 2u);
+    EXPECT_EQ(program->window->sortField(), u"Wohnung"_s);
+    EXPECT_EQ(program->table().sort(), u"Wohnung ASC"_s);
+    EXPECT_EQ(program->checkedSortItems(), (std::set<std::string>{"miSortWohnung", "miSortAufsteigend"}));
     program->click(RecordNavigator::Cancel);
     EXPECT_TRUE(program->window->close());
     EXPECT_TRUE(program->closed);
@@ -678,6 +685,26 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptions)
     EXPECT_EQ(menuBar, (QStringList{u"Datei"_s, u"Sortierung"_s, u"Projekt"_s}));
     for (QAction *action : program.window->findChildren<QAction *>())
         EXPECT_TRUE(action->shortcut().isEmpty()) << action->objectName().toStdString();
+}
+
+TEST_F(MainWindowTest, TabRunsThroughTheEditorsAndReachesTheAreaLast)
+{
+    auto program = startOnFixture();
+    program->window->activateWindow();
+    QApplication::setActiveWindow(program->window.get());
+    program->child<QLineEdit>("dbeWohnung")->setFocus();
+    QStringList order{QApplication::focusWidget()->objectName()};
+    for (int i = 0; i < 10; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget *focus = QApplication::focusWidget();
+        // The date picker's text field stands for the picker.
+        while (focus && focus->objectName().isEmpty())
+            focus = focus->parentWidget();
+        order << (focus ? focus->objectName() : QString());
+    }
+    EXPECT_EQ(order, (QStringList{u"dbeWohnung"_s, u"dbeStrasse"_s, u"dbePLZ"_s, u"dbeOrt"_s,
+                                  u"dbeBeschreibung"_s, u"dbeMiete"_s, u"dbeNebenkosten"_s, u"dbeZuMietenAb"_s,
+                                  u"DBCheckBox1"_s, u"dbeFlaeche"_s, u"dbeWohnung"_s}));
 }
 
 TEST_F(MainWindowTest, OptionsCommandPostsShowsTheTemplatePageAndChecksTheTable)
