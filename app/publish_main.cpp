@@ -222,6 +222,10 @@ int publish(const Options &options)
     }
 
     DataModule data;
+    // No view shows the table here, so it never needs to read (and sort)
+    // its rows into the model; the snapshot reads them itself. The views
+    // stay paused until the process ends.
+    data.table().pauseViews();
     try {
         DbConnection &connection = data.connection();
         connection.setConnected(false);
