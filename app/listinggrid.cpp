@@ -1,11 +1,16 @@
 #include "app/listinggrid.h"
 
 #include "app/editors.h"
+#include "common/error.h"
+#include "store/listingtable.h"
+#include "store/windows1252.h"
 
 #include <QApplication>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
@@ -54,6 +59,17 @@ public:
         return -1;
     }
 
+    QString fieldAt(int column) const { return column >= 0 && column < m_fields.size() ? m_fields.at(column) : QString(); }
+
+    // The Status box is toggled by the delegate, not edited as text.
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        Qt::ItemFlags flags = QIdentityProxyModel::flags(index);
+        if (index.column() == columnOf("Status"))
+            flags &= ~Qt::ItemIsEditable;
+        return flags;
+    }
+
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
         if (orientation == Qt::Horizontal && section >= 0 && section < m_fields.size()) {
@@ -75,11 +91,92 @@ private:
 
 namespace {
 
+// Most characters a text column takes; 0 when it has no limit.
+int columnSize(const QString &field)
+{
+    for (const ListingColumn &column : listingColumns) {
+        if (field.compare(QString::fromLatin1(column.name), Qt::CaseInsensitive) == 0)
+            return column.size;
+    }
+    return 0;
+}
+
+bool isEnterKey(const QKeyEvent *key)
+{
+    return (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+        && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+} // namespace
+
 class GridDelegate : public QStyledItemDelegate {
 public:
-    GridDelegate(QObject *parent, const GridColumnsModel *columns)
-        : QStyledItemDelegate(parent), m_columns(columns)
+    GridDelegate(ListingGrid *grid, const GridColumnsModel *columns)
+        : QStyledItemDelegate(grid), m_grid(grid), m_columns(columns)
     {
+    }
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const override
+    {
+        QLineEdit *editor = nullptr;
+        if (index.column() == m_columns->columnOf("Flaeche")) {
+            auto *number = new NumberEdit(parent);
+            number->setDisplayFormat(1, false);
+            connect(number, &NumberEdit::valueEdited, m_grid, &ListingGrid::cellEdited);
+            editor = number;
+        } else if (index.column() != m_columns->columnOf("Status")) {
+            editor = new QLineEdit(parent);
+            const int size = columnSize(m_columns->fieldAt(index.column()));
+            if (size > 0)
+                editor->setMaxLength(size);
+            connect(editor, &QLineEdit::textEdited, m_grid, &ListingGrid::cellEdited);
+        }
+        m_grid->m_editor = editor;
+        return editor;
+    }
+
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        const QVariant value = index.data(Qt::EditRole);
+        if (auto *number = qobject_cast<NumberEdit *>(editor))
+            number->setValue(value);
+        else if (auto *line = qobject_cast<QLineEdit *>(editor))
+            line->setText(value.toString());
+    }
+
+    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
+    {
+        if (auto *number = qobject_cast<NumberEdit *>(editor))
+            model->setData(index, number->value(), Qt::EditRole);
+        else if (auto *line = qobject_cast<QLineEdit *>(editor))
+            model->setData(index, line->text(), Qt::EditRole);
+    }
+
+    // A click on the Status cell or Space there toggles it; an empty Status
+    // becomes true.
+    bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
+                     const QModelIndex &index) override
+    {
+        if (index.column() != m_columns->columnOf("Status"))
+            return QStyledItemDelegate::editorEvent(event, model, option, index);
+        switch (event->type()) {
+        case QEvent::MouseButtonRelease: {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            if (mouse->button() != Qt::LeftButton || !option.rect.contains(mouse->position().toPoint()))
+                return false;
+            break;
+        }
+        case QEvent::MouseButtonDblClick:
+            return true;
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent *>(event)->key() != Qt::Key_Space)
+                return false;
+            break;
+        default:
+            return false;
+        }
+        const QVariant value = index.data(Qt::EditRole);
+        return model->setData(index, value.isNull() || !value.toBool(), Qt::EditRole);
     }
 
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
@@ -118,9 +215,36 @@ public:
         style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, item.widget);
     }
 
+protected:
+    // Enter in a cell editor moves on like Tab. An area that is no number
+    // keeps its editor open and says why.
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        auto *editor = qobject_cast<QWidget *>(object);
+        if (editor && event->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            const bool enter = isEnterKey(key);
+            if (enter || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+                if (const auto *number = qobject_cast<NumberEdit *>(editor); number && !number->hasValidText()) {
+                    emit m_grid->cellRejected(number->invalidTextMessage());
+                    return true;
+                }
+                if (enter) {
+                    emit commitData(editor);
+                    emit closeEditor(editor, QAbstractItemDelegate::EditNextItem);
+                    return true;
+                }
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+
 private:
+    ListingGrid *m_grid;
     const GridColumnsModel *m_columns;
 };
+
+namespace {
 
 // The indicator column: a triangle at the current row.
 class IndicatorHeader : public QHeaderView {
@@ -157,7 +281,8 @@ ListingGrid::ListingGrid(QWidget *parent) : QTableView(parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                    | QAbstractItemView::AnyKeyPressed);
     setAlternatingRowColors(true);
     setTabKeyNavigation(true);
     setWordWrap(false);
@@ -190,7 +315,8 @@ void ListingGrid::setListingModel(QAbstractItemModel *model)
     if (!m_columns) {
         m_columns = new GridColumnsModel(this);
         setModel(m_columns);
-        setItemDelegate(new GridDelegate(this, m_columns));
+        m_delegate = new GridDelegate(this, m_columns);
+        setItemDelegate(m_delegate);
         connect(m_columns, &QAbstractItemModel::modelReset, this, &ListingGrid::layColumns);
     }
     m_columns->setSourceModel(model);
@@ -219,13 +345,62 @@ void ListingGrid::layColumns()
     }
 }
 
+int ListingGrid::currentColumn() const
+{
+    return currentIndex().isValid() ? currentIndex().column() : m_lastColumn;
+}
+
+bool ListingGrid::isEditingCell() const
+{
+    return m_editor && state() == QAbstractItemView::EditingState;
+}
+
+void ListingGrid::commitCell()
+{
+    if (!isEditingCell())
+        return;
+    if (const auto *number = qobject_cast<NumberEdit *>(m_editor.data()); number && !number->hasValidText())
+        throw Error(toWindows1252(number->invalidTextMessage()));
+    QWidget *editor = m_editor;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void ListingGrid::discardCell()
+{
+    if (isEditingCell())
+        closeEditor(m_editor, QAbstractItemDelegate::NoHint);
+}
+
+void ListingGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (editor == m_editor)
+        m_editor = nullptr;
+    // Moving on is done here: the post that a change of row brings re-reads
+    // the rows, which Qt's own move to the next editor does not survive.
+    const bool next = hint == QAbstractItemDelegate::EditNextItem;
+    const bool previous = hint == QAbstractItemDelegate::EditPreviousItem;
+    QTableView::closeEditor(editor, next || previous ? QAbstractItemDelegate::NoHint : hint);
+    if (next || previous)
+        moveToCell(next ? MoveNext : MovePrevious, true);
+}
+
+void ListingGrid::moveToCell(CursorAction action, bool editThere)
+{
+    const QModelIndex from = currentIndex();
+    const QModelIndex to = moveCursor(action, Qt::NoModifier);
+    if (!from.isValid() || !to.isValid() || (action == MoveNext ? to.row() < from.row() : to.row() > from.row()))
+        return;
+    setCurrentIndex(to);
+    const QModelIndex now = currentIndex();
+    if (editThere && now.isValid() && (model()->flags(now) & Qt::ItemIsEditable))
+        edit(now, EditKeyPressed, nullptr);
+}
+
 void ListingGrid::keyPressEvent(QKeyEvent *event)
 {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        && event->modifiers() == Qt::NoModifier) {
-        const QModelIndex next = moveCursor(QAbstractItemView::MoveNext, Qt::NoModifier);
-        if (next.isValid())
-            setCurrentIndex(next);
+    if (isEnterKey(event)) {
+        moveToCell(MoveNext, false);
         event->accept();
         return;
     }
@@ -235,6 +410,8 @@ void ListingGrid::keyPressEvent(QKeyEvent *event)
 void ListingGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QTableView::currentChanged(current, previous);
+    if (current.isValid())
+        m_lastColumn = current.column();
     verticalHeader()->viewport()->update();
 }
 

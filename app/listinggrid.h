@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QTableView>
 
 #include <array>
@@ -7,13 +8,18 @@
 namespace kaviro {
 
 class GridColumnsModel;
+class GridDelegate;
 
 // The listing grid: the columns Wohnung, Flaeche, Strasse, PLZ, Ort and
 // Status of the listing table with their titles, widths and alignment,
 // "#0.0" for the area, a check box for Status, rows in alternating colours
 // with a navy selection, a narrow indicator column marking the current row,
-// and Enter moving to the next cell like Tab. It is for choosing a row; the
-// editors below it change the listing.
+// and Enter moving to the next cell like Tab, also while a cell is edited.
+//
+// Cells are edited in place: typing or F2 opens an editor (text limited to
+// the column's size, the area as a number), a click or Space toggles the
+// Status box. Values go into the table's model, which puts the listing into
+// edit state; posting is the window's business, as for the editors below.
 class ListingGrid : public QTableView {
     Q_OBJECT
 public:
@@ -35,14 +41,41 @@ public:
     // Column of the grid's model showing the field, -1 when absent.
     int columnOf(const char *field) const;
 
+    // Column of the current cell, or of the last one while there is none
+    // (the rows were just read anew).
+    int currentColumn() const;
+    // True while a cell editor is open.
+    bool isEditingCell() const;
+    // Hands the open cell editor's value to the model and closes it; throws
+    // kaviro::Error, leaving the editor open, when the area typed is no
+    // number.
+    void commitCell();
+    // Closes the open cell editor without taking its value.
+    void discardCell();
+
+signals:
+    // The user changed a cell's text in its editor (before it is committed).
+    void cellEdited();
+    // A cell editor refused to close: what was typed is no number.
+    void cellRejected(const QString &message);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
+    friend class GridDelegate;
+
     void layColumns();
+    // Moves the current cell as Tab or Shift+Tab does, not past the last or
+    // first cell; opens the editor there when asked and the cell takes one.
+    void moveToCell(CursorAction action, bool editThere);
 
     GridColumnsModel *m_columns = nullptr;
+    GridDelegate *m_delegate = nullptr;
+    QPointer<QWidget> m_editor;
+    int m_lastColumn = -1;
 };
 
 } // namespace kaviro

@@ -149,6 +149,9 @@ MainWindow::MainWindow(AppContext &app, QWidget *parent)
     sortItem(m_ui->miSortAbsteigend, &MainWindow::setSortOrder, u"DESC"_s);
 
     connect(m_ui->DBNavigator1, &RecordNavigator::clicked, this, &MainWindow::navigatorClicked);
+    connect(m_ui->DBGrid1, &ListingGrid::cellEdited, this, &MainWindow::editorEdited);
+    connect(m_ui->DBGrid1, &ListingGrid::cellRejected, this,
+            [this](const QString &message) { showDefaultError(m_app.desktop, this, message); });
     connect(m_ui->dbeFlaeche, &NumberEdit::valueEdited, this, &MainWindow::editorEdited);
     connect(m_ui->dbeMiete, &NumberEdit::valueEdited, this, &MainWindow::editorEdited);
     connect(m_ui->dbeNebenkosten, &NumberEdit::valueEdited, this, &MainWindow::editorEdited);
@@ -287,6 +290,7 @@ void MainWindow::applySort()
 
 void MainWindow::postPendingEdit()
 {
+    m_ui->DBGrid1->commitCell();
     ListingTable *listings = table();
     if (!listings
         || (listings->state() != ListingTable::State::Edit && listings->state() != ListingTable::State::Insert))
@@ -469,8 +473,9 @@ void MainWindow::showCurrentRow()
     m_ui->dbtTimestamp->adjustSize();
     if (row >= 0) {
         const QAbstractItemModel *model = m_ui->DBGrid1->model();
-        const QModelIndex current = m_ui->DBGrid1->currentIndex();
-        const int column = current.isValid() ? current.column() : m_ui->DBGrid1->columnOf("Wohnung");
+        int column = m_ui->DBGrid1->currentColumn();
+        if (column < 0)
+            column = m_ui->DBGrid1->columnOf("Wohnung");
         const QModelIndex cell = model->index(row, std::max(column, 0));
         m_ui->DBGrid1->setCurrentIndex(cell);
         m_ui->DBGrid1->scrollTo(cell);
@@ -534,8 +539,10 @@ void MainWindow::navigatorClicked(RecordNavigator::Button which)
             if (m_app.desktop.messageBox(this, u"Bestätigung"_s, u"Datensatz löschen?"_s,
                                          QMessageBox::Ok | QMessageBox::Cancel,
                                          QMessageBox::Question)
-                == QMessageBox::Ok)
+                == QMessageBox::Ok) {
+                m_ui->DBGrid1->discardCell();
                 listings->deleteRow();
+            }
             break;
         case RecordNavigator::Edit:
             listings->edit();
@@ -544,6 +551,7 @@ void MainWindow::navigatorClicked(RecordNavigator::Button which)
             postPendingEdit();
             break;
         case RecordNavigator::Cancel:
+            m_ui->DBGrid1->discardCell();
             listings->cancel();
             break;
         case RecordNavigator::Refresh:

@@ -761,6 +761,88 @@ TEST_F(MainWindowTest, GridShowsSixColumnsAndOnlyItFollowsTheWidth)
     EXPECT_EQ(program->child<QFrame>("pnlNavigator")->geometry(), panel);
 }
 
+TEST_F(MainWindowTest, GridCellsAreEditedAndPostedLikeTheEditors)
+{
+    auto program = startOnFixture();
+    auto *grid = program->child<ListingGrid>("DBGrid1");
+    program->window->activateWindow();
+    QApplication::setActiveWindow(program->window.get());
+    grid->setFocus();
+    const auto cell = [grid](int row, const char *field) { return grid->model()->index(row, grid->columnOf(field)); };
+    const auto openEditor = [grid](int row, const char *field) -> QLineEdit * {
+        grid->setCurrentIndex(grid->model()->index(row, grid->columnOf(field)));
+        QTest::keyClick(grid, Qt::Key_F2);
+        auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        EXPECT_TRUE(grid->isEditingCell());
+        EXPECT_TRUE(editor && editor->parentWidget() == grid->viewport());
+        if (editor)
+            editor->selectAll();
+        return editor;
+    };
+    const auto sql = [this](const char *query) { return dbValue(QString::fromLatin1(query)); };
+    auto *status = program->child<StatusCheckBox>("DBCheckBox1");
+
+    // Typing starts the edit, Enter moves on like Tab, Space toggles Aktiv;
+    // moving to the next row posts both changes.
+    QLineEdit *ort = openEditor(0, "Ort");
+    ASSERT_NE(ort, nullptr);
+    EXPECT_EQ(ort->maxLength(), 35);
+    QTest::keyClicks(ort, u"Potsdam"_s);
+    EXPECT_EQ(program->table().state(), ListingTable::State::Edit);
+    QTest::keyClick(ort, Qt::Key_Return);
+    EXPECT_EQ(grid->currentIndex(), cell(0, "Status"));
+    EXPECT_FALSE(grid->isEditingCell());
+    EXPECT_EQ(program->child<QLineEdit>("dbeOrt")->text(), u"Potsdam"_s);
+    QTest::keyClick(grid, Qt::Key_Space);
+    EXPECT_EQ(status->checkState(), Qt::Unchecked);
+    EXPECT_EQ(sql("SELECT Ort FROM Wohnungen WHERE Id = 1").toString(), u"Berlin"_s);
+    QTest::keyClick(grid, Qt::Key_Return);
+    EXPECT_EQ(grid->currentIndex(), cell(1, "Wohnung"));
+    EXPECT_EQ(program->table().state(), ListingTable::State::Browse);
+    EXPECT_EQ(program->currentWohnung(), u"Bungalow"_s);
+    EXPECT_EQ(sql("SELECT Ort FROM Wohnungen WHERE Id = 1").toString(), u"Potsdam"_s);
+    EXPECT_EQ(sql("SELECT Status FROM Wohnungen WHERE Id = 1").toInt(), 0);
+
+    // An area that is no number keeps its editor open with the error shown;
+    // a number moves on, and the navigator's post takes it.
+    QLineEdit *area = openEditor(1, "Flaeche");
+    ASSERT_NE(area, nullptr);
+    QTest::keyClicks(area, u"groß"_s);
+    QTest::keyClick(area, Qt::Key_Return);
+    ASSERT_EQ(program->desktop.messageBoxes().size(), 1u);
+    EXPECT_EQ(program->desktop.messageBoxes()[0].text, u"'groß' ist kein gültiger Gleitkommawert."_s);
+    EXPECT_EQ(program->desktop.messageBoxes()[0].caption, u"kaviro_app_tests"_s);
+    EXPECT_TRUE(grid->isEditingCell());
+    area->selectAll();
+    QTest::keyClicks(area, u"121,5"_s);
+    QTest::keyClick(area, Qt::Key_Tab);
+    EXPECT_EQ(grid->currentIndex(), cell(1, "Strasse"));
+    EXPECT_TRUE(grid->isEditingCell());
+    program->click(RecordNavigator::Post);
+    EXPECT_FALSE(grid->isEditingCell());
+    EXPECT_EQ(program->table().state(), ListingTable::State::Browse);
+    EXPECT_DOUBLE_EQ(sql("SELECT Flaeche FROM Wohnungen WHERE Id = 2").toDouble(), 121.5);
+    EXPECT_EQ(sql("SELECT Strasse FROM Wohnungen WHERE Id = 2").toString(), u"Am Deich 5"_s);
+
+    // A click on an empty Aktiv box ticks it; the navigator's cancel undoes
+    // it, also an edit still open in a cell.
+    grid->setCurrentIndex(cell(2, "Status"));
+    EXPECT_EQ(status->checkState(), Qt::PartiallyChecked);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell(2, "Status")).center());
+    EXPECT_EQ(status->checkState(), Qt::Checked);
+    EXPECT_EQ(program->table().state(), ListingTable::State::Edit);
+    QLineEdit *plz = openEditor(2, "PLZ");
+    ASSERT_NE(plz, nullptr);
+    EXPECT_EQ(plz->maxLength(), 8);
+    QTest::keyClicks(plz, u"99999"_s);
+    program->click(RecordNavigator::Cancel);
+    EXPECT_FALSE(grid->isEditingCell());
+    EXPECT_EQ(status->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(cell(2, "PLZ").data().toString(), u"60313"_s);
+    EXPECT_TRUE(sql("SELECT Status FROM Wohnungen WHERE Id = 3").isNull());
+    EXPECT_EQ(program->desktop.messageBoxes().size(), 1u);
+}
+
 TEST_F(MainWindowTest, ScreenshotsOfTheDemoListings)
 {
     writeSettings(createDatabase(true));
