@@ -4,7 +4,14 @@
 #include "store/windows1252.h"
 
 #include <QHash>
+#include <QSqlDriver>
 #include <QSqlQuery>
+
+#include <algorithm>
+#include <memory>
+#include <string_view>
+
+#include <sqlite3.h>
 
 namespace kaviro {
 
@@ -90,6 +97,119 @@ bool dateAndTime(const QVariant &value, QDate &date, QTime &time)
     return dateTime.isValid();
 }
 
+void appendValue(std::string &out, const QVariant &value)
+{
+    if (!value.isNull())
+        appendWindows1252(out, value.toString());
+}
+
+// The snapshot's columns, row by row, forward only.
+class SnapshotRows {
+public:
+    virtual ~SnapshotRows() = default;
+    virtual bool next() = 0;
+    // The value as Qt's driver delivers it.
+    virtual QVariant value(int column) const = 0;
+    virtual void appendText(std::string &out, int column) const { appendValue(out, value(column)); }
+    virtual double number(int column) const { return value(column).toDouble(); }
+};
+
+class QueryRows : public SnapshotRows {
+public:
+    explicit QueryRows(QSqlQuery query) : m_query(std::move(query)) {}
+    bool next() override { return m_query.next(); }
+    QVariant value(int column) const override { return m_query.value(column); }
+
+private:
+    QSqlQuery m_query;
+};
+
+// The same rows read through SQLite's own interface. Qt's driver turns each
+// text into UTF-16 and wraps every value in a QVariant, which costs more
+// than all the rest of the snapshot; here text stays UTF-8, and ASCII, the
+// same bytes in Windows-1252, is copied as it is. Values of other types are
+// wrapped as Qt's driver wraps them, so both readers give the same snapshot.
+class SqliteRows : public SnapshotRows {
+public:
+    SqliteRows(sqlite3 *db, const QString &statement) : m_db(db)
+    {
+        const QByteArray sql = statement.toUtf8();
+        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &m_statement, nullptr) != SQLITE_OK)
+            fail();
+    }
+    ~SqliteRows() override { sqlite3_finalize(m_statement); }
+
+    bool next() override
+    {
+        const int result = sqlite3_step(m_statement);
+        if (result != SQLITE_ROW && result != SQLITE_DONE)
+            fail();
+        return result == SQLITE_ROW;
+    }
+
+    QVariant value(int column) const override
+    {
+        switch (sqlite3_column_type(m_statement, column)) {
+        case SQLITE_INTEGER:
+            return QVariant(qlonglong(sqlite3_column_int64(m_statement, column)));
+        case SQLITE_FLOAT:
+            return QVariant(sqlite3_column_double(m_statement, column));
+        case SQLITE_BLOB:
+            return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(m_statement, column)),
+                                       sqlite3_column_bytes(m_statement, column)));
+        case SQLITE_NULL:
+            return QVariant();
+        default:
+            return QVariant(QString::fromUtf8(text(column)));
+        }
+    }
+
+    void appendText(std::string &out, int column) const override
+    {
+        if (sqlite3_column_type(m_statement, column) != SQLITE_TEXT) {
+            appendValue(out, value(column));
+            return;
+        }
+        const std::string_view utf8 = text(column);
+        if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+            out.append(utf8);
+        else
+            appendWindows1252(out, QString::fromUtf8(utf8));
+    }
+
+    double number(int column) const override
+    {
+        const int type = sqlite3_column_type(m_statement, column);
+        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
+            return sqlite3_column_double(m_statement, column);
+        return value(column).toDouble();
+    }
+
+private:
+    std::string_view text(int column) const
+    {
+        const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
+        return {bytes, std::size_t(sqlite3_column_bytes(m_statement, column))};
+    }
+
+    [[noreturn]] void fail() const
+    {
+        throw Error(QString::fromUtf8(sqlite3_errmsg(m_db)).toStdString());
+    }
+
+    sqlite3 *m_db;
+    sqlite3_stmt *m_statement = nullptr;
+};
+
+// The SQLite connection behind db, or nullptr for other drivers.
+sqlite3 *sqliteHandle(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
 } // namespace
 
 std::string formatListingDate(const QDateTime &value, const QLocale &locale)
@@ -141,25 +261,25 @@ bool DataModule::buildWebData()
         QStringLiteral("PLZ"), QStringLiteral("Ort"), QStringLiteral("Beschreibung"),
         QStringLiteral("Miete"), QStringLiteral("Nebenkosten"), QStringLiteral("ZuMietenAb"),
     };
-    QSqlQuery query = m_table.selectRows(columns, QStringLiteral("Status = true"));
+    const QString active = QStringLiteral("Status = true");
+    std::unique_ptr<SnapshotRows> query;
+    if (sqlite3 *db = sqliteHandle(m_connection.database()))
+        query = std::make_unique<SqliteRows>(db, m_table.selectRowsStatement(columns, active));
+    else
+        query = std::make_unique<QueryRows>(m_table.selectRows(columns, active));
     WebData rows;
     DateFormatter dates(m_locale);
-    const auto text = [&query](int column, std::string &out) {
-        const QVariant value = query.value(column);
-        if (!value.isNull())
-            appendWindows1252(out, value.toString());
-    };
-    while (query.next()) {
+    while (query->next()) {
         WebDataRow &row = rows.emplace_back();
-        text(0, row.wohnung);
-        row.flaeche = query.value(1).toDouble();
-        text(2, row.strasse);
-        text(3, row.plz);
-        text(4, row.ort);
-        text(5, row.beschreibung);
-        row.miete = query.value(6).toDouble();
-        row.nebenkosten = query.value(7).toDouble();
-        const QVariant available = query.value(8);
+        query->appendText(row.wohnung, 0);
+        row.flaeche = query->number(1);
+        query->appendText(row.strasse, 2);
+        query->appendText(row.plz, 3);
+        query->appendText(row.ort, 4);
+        query->appendText(row.beschreibung, 5);
+        row.miete = query->number(6);
+        row.nebenkosten = query->number(7);
+        const QVariant available = query->value(8);
         if (!available.isNull()) {
             QDate date;
             QTime time;

@@ -896,7 +896,7 @@ void ListingTable::resumeViews()
     emit currentRowChanged(m_current);
 }
 
-QSqlQuery ListingTable::selectRows(const QStringList &columns, const QString &extraFilter) const
+QString ListingTable::selectRowsStatement(const QStringList &columns, const QString &extraFilter) const
 {
     requireOpen();
     QStringList fields;
@@ -906,6 +906,12 @@ QSqlQuery ListingTable::selectRows(const QStringList &columns, const QString &ex
     const QString orderBy = orderByFor(m_sort);
     if (!orderBy.isEmpty())
         sql += u' ' + orderBy;
+    return sql;
+}
+
+QSqlQuery ListingTable::selectRows(const QStringList &columns, const QString &extraFilter) const
+{
+    const QString sql = selectRowsStatement(columns, extraFilter);
     QSqlQuery query(m_model->database());
     query.setForwardOnly(true);
     if (!query.exec(sql))

@@ -164,6 +164,8 @@ public:
     // sorted, further narrowed by extraFilter, selecting the named columns in
     // the given order. For reading many rows without the model.
     QSqlQuery selectRows(const QStringList &columns, const QString &extraFilter) const;
+    // The statement selectRows() runs, for reading it without Qt's driver.
+    QString selectRowsStatement(const QStringList &columns, const QString &extraFilter) const;
 
     // Values as the model gives them: dates as QDateTime, flags as bool,
     // numbers as double, whatever type the database delivered them in.

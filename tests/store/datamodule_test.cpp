@@ -2,8 +2,10 @@
 
 #include "common/error.h"
 #include "store/listingdatabase.h"
+#include "store/windows1252.h"
 
 #include <QFile>
+#include <QSqlQuery>
 
 namespace kaviro::test {
 namespace {
@@ -102,6 +104,47 @@ TEST_P(DataModuleTest, SnapshotConvertsNullsTextsAndDates)
     EXPECT_EQ(empty.zuMietenAb, "");
 
     EXPECT_EQ(module.webDataRow(2).zuMietenAb, "01.09.25"); // midnight: the date alone
+}
+
+// SQLite keeps a value in the type it was given where the column's affinity
+// allows (blobs anywhere, text that is no number in a number column). The
+// snapshot reads SQLite without Qt's driver and must give what Qt gives.
+TEST_P(DataModuleTest, SnapshotReadsValuesOfAnyStoredTypeAsQtDoes)
+{
+    if (isPostgres())
+        GTEST_SKIP() << "PostgreSQL keeps the column types";
+    exec(u"INSERT INTO \"Wohnungen\" (\"Wohnung\", \"Flaeche\", \"Strasse\", \"PLZ\", \"Ort\", \"Beschreibung\", "
+         "\"Miete\", \"Nebenkosten\", \"Status\") VALUES "
+         "('1 Bytes', X'31322E35', X'4BC3B66C6E', X'3031303939', X'', X'E2809320C3A4', X'3730302E35', NULL, TRUE), "
+         "('2 Texte', 'viel', 'Ring 1', '', 'Köln', CAST(X'41E44220C3A4' AS TEXT), '12,5', ' 7 ', TRUE), "
+         "('3 Zahlen', 54, 'Weg', '53111', 'Bonn', 'ä – € Ω', 1e300, -0.0, TRUE)"_s);
+    DataModule module;
+    connect(module);
+    module.table().setSort(u"Wohnung ASC"_s);
+    ASSERT_TRUE(module.buildWebData());
+    ASSERT_EQ(module.webDataCount(), 3);
+
+    QSqlQuery query(m_admin->database());
+    ASSERT_TRUE(query.exec(u"SELECT \"Wohnung\", \"Flaeche\", \"Strasse\", \"PLZ\", \"Ort\", \"Beschreibung\", "
+                           "\"Miete\", \"Nebenkosten\" FROM \"Wohnungen\" ORDER BY \"Wohnung\""_s));
+    const auto text = [&](int column) {
+        const QVariant value = query.value(column);
+        return value.isNull() ? std::string() : toWindows1252(value.toString());
+    };
+    for (const WebDataRow &row : module.webData()) {
+        ASSERT_TRUE(query.next());
+        SCOPED_TRACE(row.wohnung);
+        EXPECT_EQ(row.wohnung, text(0));
+        EXPECT_EQ(row.flaeche, query.value(1).toDouble());
+        EXPECT_EQ(row.strasse, text(2));
+        EXPECT_EQ(row.plz, text(3));
+        EXPECT_EQ(row.ort, text(4));
+        EXPECT_EQ(row.beschreibung, text(5));
+        EXPECT_EQ(row.miete, query.value(6).toDouble());
+        EXPECT_EQ(row.nebenkosten, query.value(7).toDouble());
+    }
+    EXPECT_EQ(module.webDataRow(0).strasse, "K\xF6ln");
+    EXPECT_EQ(module.webDataRow(1).miete, 0.0); // "12,5" is no number
 }
 
 TEST(ListingDate, FormatsShortDateAndLongTimeOfTheLocale)
