@@ -87,7 +87,9 @@ UploadDialog::UploadDialog(AppContext &app, QWidget *parent)
     : QDialog(parent), m_app(app), m_ui(std::make_unique<Ui::UploadDialog>())
 {
     m_ui->setupUi(this);
+    // The gauge's text takes the face and sets its own height.
     QFont windowFont = font();
+    windowFont.setFamily(u"MS Sans Serif"_s);
     windowFont.setPixelSize(11);
     setFont(windowFont);
     setFixedSize(322, 104);

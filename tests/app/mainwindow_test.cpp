@@ -471,9 +471,12 @@ TEST_F(MainWindowTest, GeneratingWithTheTableClosedSaysNoPagesWereWritten)
     writeSettings(QString());
     auto program = startProgram();
     program->trigger("acGenerate");
-    ASSERT_EQ(program->events.size(), 1);
-    EXPECT_TRUE(program->events[0].startsWith(u"Fehler !|Es wurden keine HTML-Seiten erzeugt"_s))
-        << program->events[0].toStdString();
+    EXPECT_EQ(program->events, QStringList{u"Fehler !|Es wurden keine HTML-Seiten erzeugt, weil keine Tabelle mit "
+                                           "Wohnungen geöffnet ist.\rPrüfen Sie die Einstellung in den "
+                                           "Datenbankoptionen."_s});
+    ASSERT_EQ(program->desktop.messageBoxes().size(), 1u);
+    EXPECT_EQ(program->desktop.messageBoxes()[0].buttons, QMessageBox::Ok);
+    EXPECT_EQ(program->desktop.messageBoxes()[0].icon, QMessageBox::Critical);
     EXPECT_FALSE(program->window->generated());
     EXPECT_FALSE(QFile::exists(path(u"out/liste.html"_s)));
     program->openProjectMenu();
@@ -744,6 +747,16 @@ TEST_F(MainWindowTest, GridShowsSixColumnsAndOnlyItFollowsTheWidth)
     }
     EXPECT_EQ(visible, 6);
     EXPECT_EQ(grid->geometry(), QRect(8, 6, 674, 198));
+
+    // Rows alternate in two pale yellows; the current row is navy.
+    const QImage image = grid->grab().toImage();
+    const auto colourOfRow = [&](int row) {
+        const QRect cell = grid->visualRect(grid->model()->index(row, grid->columnOf("Status")));
+        return image.pixelColor(grid->viewport()->mapTo(grid, cell.topLeft() + QPoint(3, 3)));
+    };
+    EXPECT_EQ(colourOfRow(0), QColor(0, 0, 128));
+    EXPECT_EQ(colourOfRow(1), QColor(255, 255, 244));
+    EXPECT_EQ(colourOfRow(2), QColor(255, 255, 217));
 
     // Enter moves to the next cell like Tab.
     grid->setFocus();

@@ -36,6 +36,15 @@ TEST(Gauge, WholePercentHeldWithinItsRange)
         EXPECT_EQ(gauge.percent(), c.percent) << c.minimum << ".." << c.maximum << " at " << c.progress;
         EXPECT_EQ(gauge.text(), QString::number(c.percent) + u" %"_s);
     }
+
+    // The bar in dark blue on light grey, at the window's size.
+    Gauge gauge;
+    gauge.resize(217, 25);
+    gauge.setMaximum(4);
+    gauge.setProgress(1);
+    const QImage image = gauge.grab().toImage();
+    EXPECT_EQ(image.pixelColor(4, 4), QColor(0, 64, 128));
+    EXPECT_EQ(image.pixelColor(210, 4), QColor(239, 239, 239));
 }
 
 class UploadDialogTest : public test::DialogFixture {
