@@ -8,7 +8,6 @@
 #include <QTranslator>
 
 #include <memory>
-#include <QStringDecoder>
 
 #include "store/windows1252.h"
 
@@ -129,26 +128,9 @@ void showDefaultError(Desktop &desktop, QWidget *parent, const QString &message)
                        QMessageBox::Critical);
 }
 
-namespace {
-
-// Messages of the lower layers are Windows-1252 bytes; an exception from the
-// standard library or Qt carries UTF-8. Text that decodes as UTF-8 without
-// error is taken as UTF-8: Windows-1252 umlauts never form valid UTF-8.
-QString messageText(const char *message)
-{
-    const QByteArray bytes(message);
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (!utf8.hasError())
-        return text;
-    return fromWindows1252(std::string_view(bytes.constData(), size_t(bytes.size())));
-}
-
-} // namespace
-
 void showDefaultError(Desktop &desktop, QWidget *parent, const std::exception &error)
 {
-    showDefaultError(desktop, parent, messageText(error.what()));
+    showDefaultError(desktop, parent, exceptionText(error));
 }
 
 } // namespace kaviro

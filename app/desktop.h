@@ -102,8 +102,8 @@ QString defaultErrorText(const QString &message);
 // the message by the rule above, the application's title as caption, an OK
 // button and the error icon.
 void showDefaultError(Desktop &desktop, QWidget *parent, const QString &message);
-// The same for an exception; the message of a kaviro::Error is Windows-1252
-// text, of any other exception UTF-8.
+// The same for an exception; its text as exceptionText (store/windows1252.h)
+// decodes it.
 void showDefaultError(Desktop &desktop, QWidget *parent, const std::exception &error);
 
 // Runs a command the way the message loop runs one: an exception it raises

@@ -4,8 +4,8 @@
 
 #include "app/appcontext.h"
 #include "app/desktop.h"
+#include "common/cp1252.h"
 #include "common/version.h"
-#include "generator/cp1252.h"
 #include "generator/listingpagegenerator.h"
 #include "publish/uploaddialog.h"
 #include "settings/inifile.h"

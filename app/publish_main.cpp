@@ -5,11 +5,13 @@
 // them by FTP like "FTP Upload". Failures print the text the desktop program
 // would show and end with status 1.
 //
-// The terminal speaks UTF-8; settings, generator and template texts are
-// Windows-1252 and are converted on the way out, store texts are UTF-8 already.
+// The terminal speaks UTF-8; the texts of the settings, the generator and the
+// template and every kaviro::Error message are Windows-1252 and are converted
+// on the way out.
 
+#include "common/cp1252.h"
 #include "common/error.h"
-#include "generator/cp1252.h"
+#include "common/filename.h"
 #include "generator/listingpagegenerator.h"
 #include "publish/uploader.h"
 #include "settings/settings.h"
@@ -234,7 +236,7 @@ int publish(const Options &options)
     } catch (const Error &error) {
         // The window shows the message alone; here the cause helps whoever
         // reads a scheduler's log.
-        printError(std::string(connectionFailedText) + "\r(" + error.what() + ")");
+        printError(std::string(connectionFailedText) + "\r(" + cp1252ToUtf8(error.what()) + ")");
         return 1;
     }
     if (!data.openTable()) {
@@ -242,7 +244,6 @@ int publish(const Options &options)
         return 1;
     }
 
-    // Store texts are UTF-8; the others Windows-1252.
     try {
         data.table().setSort(QString::fromUtf8(options.sort));
         if (!data.buildWebData()) {
@@ -250,7 +251,7 @@ int publish(const Options &options)
             return 1;
         }
     } catch (const Error &error) {
-        printError(errorBoxText(error.what()));
+        printError(cp1252ToUtf8(errorBoxText(error.what())));
         return 1;
     }
 
@@ -307,7 +308,7 @@ int main(int argc, char *argv[])
     try {
         return publish(options);
     } catch (const std::exception &error) {
-        printError(errorBoxText(error.what()));
+        printError(errorBoxText(exceptionText(error).toStdString()));
         return 1;
     }
 }

@@ -6,7 +6,12 @@
 namespace kaviro {
 
 // Base of every exception the program raises; thrown itself where no
-// particular class applies. The message is the user-facing text.
+// particular class applies. The message is the user-facing text, in
+// Windows-1252 bytes whatever layer throws: Qt code builds it with
+// windows1252Error (store/windows1252.h), code without Qt writes umlauts as
+// "\xfc" escapes and converts UTF-8 file names with utf8ToCp1252
+// (common/cp1252.h). Whoever shows a message decodes it from Windows-1252
+// (exceptionText, cp1252ToUtf8); any other std::exception's message is UTF-8.
 class Error : public std::runtime_error {
 public:
     explicit Error(const std::string &message) : std::runtime_error(message) {}

@@ -1,7 +1,8 @@
 #include "generator/listingpagegenerator.h"
 
+#include "common/cp1252.h"
 #include "common/error.h"
-#include "generator/cp1252.h"
+#include "common/filename.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -131,12 +132,6 @@ std::int32_t wholeNumber(std::string_view text)
         failNotAnInteger(text);
     return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
                                               : static_cast<std::int64_t>(magnitude));
-}
-
-std::string_view fileNamePart(std::string_view path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 // The page being written. Writes go through a buffer that is kept from page

@@ -24,9 +24,6 @@ std::string htmlLineBreaks(std::string_view text);
 // throws Error "'<text>' ist kein gültiger Integerwert".
 std::int32_t wholeNumber(std::string_view text);
 
-// The part of a path after its last "/".
-std::string_view fileNamePart(std::string_view path);
-
 // Turns the active listings into HTML pages: answers the engine's hooks from
 // the snapshot and writes each page into its own file, named after the
 // template, in the output folder.

@@ -1,5 +1,7 @@
 #include "publish/ftpclient.h"
 
+#include "common/filename.h"
+
 namespace kaviro {
 
 namespace {
@@ -179,7 +181,7 @@ void FtpClient::uploadFile(const std::string &localPath, const std::string &remo
     // of the connection to the proxy).
     judge(transaction("PORT " + localAddressText() + data.portText()), 301, 599);
 
-    const std::string name = remoteName.empty() ? fileNamePart(localPath) : remoteName;
+    const std::string name = remoteName.empty() ? std::string(fileNamePart(localPath)) : remoteName;
     reportStatus(1, "STOR " + (remoteName.empty() ? localPath : remoteName));
     judge(transaction("STOR " + name), 301, 599);
 

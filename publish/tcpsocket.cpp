@@ -1,6 +1,6 @@
 #include "publish/tcpsocket.h"
 
-#include "generator/cp1252.h"
+#include "common/cp1252.h"
 
 #include <algorithm>
 #include <atomic>
@@ -201,12 +201,6 @@ std::int64_t localFileSize(const std::string &path)
     std::int64_t size = 0;
     FileCloser closer{openLocalFile(path, &size)};
     return size;
-}
-
-std::string fileNamePart(const std::string &path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 int parseReplyCode(std::string_view line)

@@ -51,9 +51,6 @@ int parseReplyCode(std::string_view line);
 // "Datei <path> kann nicht ge\u00f6ffnet werden" when the file cannot be opened.
 std::int64_t localFileSize(const std::string &path);
 
-// The file-name part of a local path: what follows its last '/'.
-std::string fileNamePart(const std::string &path);
-
 // A TCP connection (IPv4) on a non-blocking socket, with waits that are
 // bounded by timeOut() and by cancellation, and that keep the event pump
 // running. One instance connects again and again: every close leaves a

@@ -1,5 +1,7 @@
 #include "publish/uploader.h"
 
+#include "common/filename.h"
+
 namespace kaviro {
 
 const std::string Uploader::connectingText = "Verbindung zum FTP-Server herstellen ...";
@@ -88,7 +90,7 @@ bool Uploader::upload(const Settings &settings, std::int32_t pageCount, const Pa
             for (std::int32_t n = 1; n <= pageCount && !cancelled; ++n) {
                 m_page = n;
                 const std::string localName = pageFileName(n);
-                m_ftp.uploadFile(localName, fileNamePart(localName));
+                m_ftp.uploadFile(localName, std::string(fileNamePart(localName)));
                 // Once the last page is stored there is nothing left to cancel.
                 cancelled = n < pageCount && stopRequested();
             }

@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QRegularExpressionValidator>
 #include <QSqlDatabase>
-#include <QStringDecoder>
 #include <QValidator>
 
 #include <optional>
@@ -81,16 +80,6 @@ std::optional<Provider> providerOf(const ConnectionString &connection)
         }
         return std::nullopt;
     }
-}
-
-QString exceptionText(const std::exception &error)
-{
-    // The lower layers write Windows-1252, Qt and the standard library
-    // UTF-8; Windows-1252 umlauts never form valid UTF-8.
-    const std::string_view bytes(error.what());
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString text = utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    return utf8.hasError() ? fromWindows1252(bytes) : text;
 }
 
 const QString testCaption = u"Verbindung testen"_s;

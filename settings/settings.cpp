@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include "common/cp1252.h"
 #include "common/error.h"
 #include "common/version.h"
 #include "settings/inifile.h"
@@ -122,7 +123,7 @@ void saveSettings(const std::string &fileName, const Settings &settings,
     const bool existed = ini.exists();
     const auto check = [&](bool written) {
         if (!written)
-            throw Error("nach " + fileName + " kann nicht geschrieben werden");
+            throw Error("nach " + utf8ToCp1252(fileName) + " kann nicht geschrieben werden");
     };
 
     if (!existed)

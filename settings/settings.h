@@ -62,8 +62,10 @@ std::string currentShortDate();
 // Writes every key, each by its own write of the file, in the file's order:
 // FirstStart (only when no file existed, with today()), Version,
 // LastCompiled, then the Template, FTP and Database keys. A write that fails
-// raises kaviro::Error "nach <fileName> kann nicht geschrieben werden"; the
-// keys before it keep their new values, the rest their old ones.
+// raises kaviro::Error "nach <fileName> kann nicht geschrieben werden" (the
+// name, a file system path in UTF-8, turned into Windows-1252 like the rest
+// of the message); the keys before it keep their new values, the rest their
+// old ones.
 void saveSettings(const std::string &fileName, const Settings &settings,
                   const std::function<std::string()> &today = currentShortDate);
 

@@ -1,6 +1,6 @@
 #include "store/connectionstring.h"
 
-#include "common/error.h"
+#include "store/windows1252.h"
 
 namespace kaviro {
 
@@ -8,7 +8,7 @@ namespace {
 
 Error syntaxError(const QString &text)
 {
-    return Error(QStringLiteral("Der Verbindungstext ist fehlerhaft: %1").arg(text).toStdString());
+    return windows1252Error(QStringLiteral("Der Verbindungstext ist fehlerhaft: %1").arg(text));
 }
 
 bool needsQuotes(const QString &value)
@@ -180,8 +180,8 @@ Provider providerFromName(const QString &name)
         return Provider::MySQL;
     if (name.trimmed().isEmpty())
         throw Error("Im Verbindungstext fehlt der Provider (zum Beispiel \"Provider=SQLite\").");
-    throw Error(QStringLiteral("Unbekannter Datenbank-Provider \"%1\". Möglich sind SQLite, PostgreSQL, ODBC und MySQL.")
-                    .arg(name).toStdString());
+    throw windows1252Error(QStringLiteral("Unbekannter Datenbank-Provider \"%1\". Möglich sind SQLite, PostgreSQL, "
+                                          "ODBC und MySQL.").arg(name));
 }
 
 int portValue(const QString &text)
@@ -191,7 +191,7 @@ int portValue(const QString &text)
     bool ok = false;
     const int port = text.toInt(&ok);
     if (!ok || port <= 0 || port > 65535)
-        throw Error(QStringLiteral("Ungültiger Port im Verbindungstext: \"%1\"").arg(text).toStdString());
+        throw windows1252Error(QStringLiteral("Ungültiger Port im Verbindungstext: \"%1\"").arg(text));
     return port;
 }
 

@@ -2,6 +2,7 @@
 // Wohnungen and, unless --empty is given, the demo listings; prints the
 // connection string that opens it. Never overwrites an existing file.
 #include "store/listingdatabase.h"
+#include "store/windows1252.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -22,7 +23,7 @@ int main(int argc, char *argv[])
         const QString connection = kaviro::createSqliteDatabase(args.first(), !empty);
         std::printf("%s\n", connection.toUtf8().constData());
     } catch (const std::exception &error) {
-        std::fprintf(stderr, "%s\n", error.what());
+        std::fprintf(stderr, "%s\n", kaviro::exceptionText(error).toUtf8().constData());
         return 1;
     }
     return 0;

@@ -194,7 +194,7 @@ private:
 
     [[noreturn]] void fail() const
     {
-        throw Error(QString::fromUtf8(sqlite3_errmsg(m_db)).toStdString());
+        throw windows1252Error(QString::fromUtf8(sqlite3_errmsg(m_db)));
     }
 
     sqlite3 *m_db;
@@ -284,8 +284,8 @@ bool DataModule::buildWebData()
             QDate date;
             QTime time;
             if (!dateAndTime(available, date, time))
-                throw Error(QStringLiteral("Ungültiges Datum im Feld \"ZuMietenAb\": %1")
-                                .arg(available.toString()).toStdString());
+                throw windows1252Error(
+                    QStringLiteral("Ungültiges Datum im Feld \"ZuMietenAb\": %1").arg(available.toString()));
             dates.append(row.zuMietenAb, date, time);
         }
     }

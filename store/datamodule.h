@@ -12,8 +12,6 @@
 #include <functional>
 #include <string>
 
-class QAbstractItemModel;
-
 namespace kaviro {
 
 // Owns the connection, the table Wohnungen, and the snapshot of active
@@ -26,8 +24,6 @@ public:
 
     DbConnection &connection() { return m_connection; }
     ListingTable &table() { return m_table; }
-    // What the main window's grid, navigator and editors bind to.
-    QAbstractItemModel *dataSource() const { return m_table.model(); }
 
     // Opens the table when connected; true also when there is no connection.
     // False only when opening failed (the error is swallowed).

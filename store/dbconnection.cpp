@@ -1,6 +1,6 @@
 #include "store/dbconnection.h"
 
-#include "common/error.h"
+#include "store/windows1252.h"
 
 #include <QFileInfo>
 #include <QSqlError>
@@ -81,8 +81,8 @@ void DbConnection::open()
         // say so instead of showing an empty database.
         const QFileInfo file(settings.databaseName);
         if (!file.exists() || file.isDir())
-            throw Error(QStringLiteral("Die Datenbankdatei \"%1\" wurde nicht gefunden.")
-                            .arg(settings.databaseName).toStdString());
+            throw windows1252Error(
+                QStringLiteral("Die Datenbankdatei \"%1\" wurde nicht gefunden.").arg(settings.databaseName));
     }
     QString failure;
     {
@@ -109,7 +109,7 @@ void DbConnection::open()
     }
     if (!failure.isEmpty()) {
         QSqlDatabase::removeDatabase(m_name);
-        throw Error(failure.toStdString());
+        throw windows1252Error(failure);
     }
     m_provider = settings.provider;
     m_connected = true;

@@ -1,7 +1,7 @@
 #include "store/listingdatabase.h"
 
-#include "common/error.h"
 #include "store/connectionstring.h"
+#include "store/windows1252.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,7 +22,7 @@ QString exampleScript(ExampleScript script)
     }
     QFile file(QStringLiteral(":/kaviro/examples/") + name);
     if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Das Beispielskript %1 fehlt im Programm.").arg(name).toStdString());
+        throw windows1252Error(QStringLiteral("Das Beispielskript %1 fehlt im Programm.").arg(name));
     return QString::fromUtf8(file.readAll());
 }
 
@@ -77,17 +77,17 @@ void runSqlScript(const QSqlDatabase &db, const QString &script)
             const QString text = query.lastError().text().trimmed();
             if (transaction)
                 database.rollback();
-            throw Error(QStringLiteral("%1\n%2").arg(text, statement.left(200)).toStdString());
+            throw windows1252Error(QStringLiteral("%1\n%2").arg(text, statement.left(200)));
         }
     }
     if (transaction && !database.commit())
-        throw Error(database.lastError().text().trimmed().toStdString());
+        throw windows1252Error(database.lastError().text().trimmed());
 }
 
 QString createSqliteDatabase(const QString &path, bool withDemoListings)
 {
     if (QFileInfo::exists(path))
-        throw Error(QStringLiteral("Die Datei \"%1\" gibt es schon; sie wird nicht überschrieben.").arg(path).toStdString());
+        throw windows1252Error(QStringLiteral("Die Datei \"%1\" gibt es schon; sie wird nicht überschrieben.").arg(path));
     static std::atomic<int> counter{0};
     const QString name = QStringLiteral("kaviro-create-%1").arg(++counter);
     QString failure;
@@ -102,7 +102,7 @@ QString createSqliteDatabase(const QString &path, bool withDemoListings)
                 if (withDemoListings)
                     runSqlScript(db, exampleScript(ExampleScript::DemoListings));
             } catch (const Error &error) {
-                failure = QString::fromUtf8(error.what());
+                failure = fromWindows1252(error.what());
             }
             db.close();
         }
@@ -110,7 +110,8 @@ QString createSqliteDatabase(const QString &path, bool withDemoListings)
     QSqlDatabase::removeDatabase(name);
     if (!failure.isEmpty()) {
         QFile::remove(path);
-        throw Error(QStringLiteral("Die Datenbank \"%1\" konnte nicht angelegt werden: %2").arg(path, failure).toStdString());
+        throw windows1252Error(
+            QStringLiteral("Die Datenbank \"%1\" konnte nicht angelegt werden: %2").arg(path, failure));
     }
     ConnectionString connection;
     connection.setValue(QStringLiteral("Provider"), providerName(Provider::SQLite));

@@ -1,7 +1,7 @@
 #include "store/listingtable.h"
 
-#include "common/error.h"
 #include "store/dbconnection.h"
+#include "store/windows1252.h"
 
 #include <QIdentityProxyModel>
 #include <QLocale>
@@ -20,18 +20,19 @@ const char openError[] = "Open error!";
 
 Error closedError()
 {
-    return Error("Diese Operation kann nicht mit einer geschlossenen Datenmenge ausgeführt werden.");
+    return windows1252Error(
+        QStringLiteral("Diese Operation kann nicht mit einer geschlossenen Datenmenge ausgeführt werden."));
 }
 
 Error emptyError()
 {
-    return Error("Diese Operation kann nicht mit einer leeren Datenmenge ausgeführt werden.");
+    return windows1252Error(QStringLiteral("Diese Operation kann nicht mit einer leeren Datenmenge ausgeführt werden."));
 }
 
 Error sqlError(const QSqlError &error, const char *fallback)
 {
     const QString text = error.text().trimmed();
-    return text.isEmpty() ? Error(fallback) : Error(text.toStdString());
+    return windows1252Error(text.isEmpty() ? QString::fromUtf8(fallback) : text);
 }
 
 bool isNullValue(const QVariant &value)
@@ -173,7 +174,7 @@ QList<SortKey> parseSort(const QString &sort)
         if (words.size() == 1 && isDirection(words.first()))
             continue; // " ASC": no field, no order
         if (words.size() > 2 || (words.size() == 2 && !isDirection(words.at(1))))
-            throw Error(QStringLiteral("Ungültige Sortierung \"%1\".").arg(sort).toStdString());
+            throw windows1252Error(QStringLiteral("Ungültige Sortierung \"%1\".").arg(sort));
         keys.append({words.first(), words.size() == 2 && words.at(1).compare(u"DESC", Qt::CaseInsensitive) == 0});
     }
     return keys;
@@ -293,11 +294,6 @@ QAbstractItemModel *ListingTable::model() const
     return m_view.get();
 }
 
-QSqlTableModel *ListingTable::sqlModel() const
-{
-    return m_model;
-}
-
 void ListingTable::requireOpen() const
 {
     if (!isOpen())
@@ -384,7 +380,7 @@ int ListingTable::requireField(const QString &name) const
         throw closedError();
     const int index = fieldIndex(name);
     if (index < 0)
-        throw Error(QStringLiteral("Feld \"%1\" nicht gefunden.").arg(name).toStdString());
+        throw windows1252Error(QStringLiteral("Feld \"%1\" nicht gefunden.").arg(name));
     return index;
 }
 
@@ -630,11 +626,6 @@ void ListingTable::last()
     m_eof = true;
 }
 
-bool ListingTable::hasColumn(const QString &name) const
-{
-    return fieldIndex(name) >= 0;
-}
-
 int ListingTable::columnIndex(const QString &name) const
 {
     return requireField(name);
@@ -680,7 +671,7 @@ void ListingTable::setValue(const QString &name, const QVariant &value)
     ensureSelected();
     edit();
     if (!m_model->setData(m_model->index(m_current, column), value, Qt::EditRole))
-        throw Error(QStringLiteral("Ungültiger Wert für das Feld \"%1\".").arg(name).toStdString());
+        throw windows1252Error(QStringLiteral("Ungültiger Wert für das Feld \"%1\".").arg(name));
 }
 
 void ListingTable::onDataChanged(int firstRow, int lastRow)

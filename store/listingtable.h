@@ -13,7 +13,6 @@
 #include <vector>
 
 class QAbstractItemModel;
-class QSqlTableModel;
 
 namespace kaviro {
 
@@ -108,7 +107,6 @@ public:
 
     // --- columns of the current row, by name (case does not matter); an
     // unknown name throws kaviro::Error.
-    bool hasColumn(const QString &name) const;
     // The column's index in model().
     int columnIndex(const QString &name) const;
     QVariant value(const QString &name) const;
@@ -139,8 +137,6 @@ public:
 
     // --- bound views
     QAbstractItemModel *model() const;
-    // The underlying model while open, else nullptr.
-    QSqlTableModel *sqlModel() const;
     // Nested pauses; bound views and the signals below stay silent until the
     // last pause ends, then views are reset and the signals sent once. While
     // paused, a new sort or filter reads no rows until rows are asked for, so

@@ -1,14 +1,17 @@
 #pragma once
 
+#include "common/error.h"
+
 #include <QString>
 
+#include <exception>
 #include <string>
 #include <string_view>
 
 namespace kaviro {
 
 // The one place where Qt text meets the Windows-1252 bytes that templates,
-// pages and the settings file are made of.
+// pages, the settings file and error messages are made of.
 
 // Decodes Windows-1252 bytes. The five bytes the code page leaves undefined
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the control characters of the same
@@ -29,5 +32,13 @@ void appendWindows1252(std::string &out, const QString &text);
 // toWindows1252 would write no character reference. Dialogs use it to refuse
 // values (paths, passwords) for which a reference would be wrong.
 bool isWindows1252(const QString &text);
+
+// A kaviro::Error with the message encoded, as every Error message is
+// Windows-1252 (common/error.h).
+Error windows1252Error(const QString &message);
+
+// The message of an exception as a window or the terminal shows it: a
+// kaviro::Error's decoded from Windows-1252, any other's from UTF-8.
+QString exceptionText(const std::exception &error);
 
 } // namespace kaviro

@@ -5,6 +5,7 @@
 //
 //   kaviro_ftp_upload HOST PORT USER PASSWORD FOLDER FILE...
 
+#include "common/filename.h"
 #include "publish/ftpclient.h"
 
 #include <cstdio>
@@ -28,7 +29,7 @@ int main(int argc, char **argv)
         ftp.connect();
         ftp.changeDirectory(argv[5]);
         for (int i = 6; i < argc; ++i)
-            ftp.uploadFile(argv[i], kaviro::fileNamePart(argv[i]));
+            ftp.uploadFile(argv[i], std::string(kaviro::fileNamePart(argv[i])));
         ftp.disconnect();
     } catch (const std::exception &e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -15,7 +15,7 @@
 //   --write-like SRC DST   writes the files of SRC anew into DST (held in
 //                          memory first) and prints the seconds it took
 
-#include "generator/cp1252.h"
+#include "common/cp1252.h"
 #include "generator/listingpagegenerator.h"
 
 #include <benchmark/benchmark.h>

@@ -1,6 +1,6 @@
 #include "app/desktop.h"
 #include "common/error.h"
-#include "tests/app/guitest.h"
+#include "tests/support/guitest.h"
 #include "tests/support/scripteddesktop.h"
 
 #include <gtest/gtest.h>
@@ -38,18 +38,21 @@ TEST(DefaultErrorBox, ShowsTheMessageUnderTheProgramsNameWithOkAndErrorIcon)
     EXPECT_EQ(applicationTitle(), u"kaviro_app_tests"_s);
 
     test::ScriptedDesktop desktop;
-    // Lower layers speak Windows-1252; the standard library and Qt UTF-8.
+    // Every kaviro::Error speaks Windows-1252, even where its bytes would
+    // pass for UTF-8; the standard library and Qt UTF-8.
     EXPECT_FALSE(runCommand(desktop, nullptr, [] { throw Error("Datei \xfc" "berschrieben"); }));
     EXPECT_FALSE(runCommand(desktop, nullptr, [] { throw std::runtime_error("Gr\xc3\xb6\xc3\x9f" "e"); }));
+    EXPECT_FALSE(runCommand(desktop, nullptr, [] { throw Error("\xc3\xbc"); }));
     EXPECT_TRUE(runCommand(desktop, nullptr, [] {}));
 
     const auto boxes = desktop.messageBoxes();
-    ASSERT_EQ(boxes.size(), 2u);
+    ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0].caption, u"kaviro_app_tests"_s);
     EXPECT_EQ(boxes[0].text, u"Datei überschrieben."_s);
     EXPECT_EQ(boxes[0].buttons, QMessageBox::Ok);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
     EXPECT_EQ(boxes[1].text, u"Größe."_s);
+    EXPECT_EQ(boxes[2].text, u"Ã¼."_s);
 }
 
 TEST(GermanStandardButtons, ReadJaNeinOkAbbrechen)

@@ -11,7 +11,7 @@
 #include "store/datamodule.h"
 #include "store/listingdatabase.h"
 #include "store/windows1252.h"
-#include "tests/app/guitest.h"
+#include "tests/support/guitest.h"
 #include "tests/support/scripteddesktop.h"
 
 #include <gtest/gtest.h>

@@ -1,17 +1,14 @@
 // kaviro-publish end to end: an SQLite file on disk, a settings file, a
 // template; the pages written, what the program prints and its exit status.
 
+#include "tests/support/testfiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <string_view>
 #include <sys/wait.h>
-
-#include <stdlib.h>
 
 namespace {
 
@@ -20,16 +17,8 @@ namespace fs = std::filesystem;
 const std::string publisher = std::string(KAVIRO_BINARY_DIR) + "/bin/kaviro-publish";
 const std::string tableScript = std::string(KAVIRO_SOURCE_DIR) + "/examples/wohnungen-sqlite.sql";
 
-std::string readFile(const fs::path &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const fs::path &file, std::string_view bytes)
-{
-    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using kaviro::test::readFile;
+using kaviro::test::writeFile;
 
 std::string shellQuoted(const fs::path &path) { return "'" + path.string() + "'"; }
 
@@ -43,9 +32,6 @@ class Publisher : public testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "kaviro-publish-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
         fs::create_directories(m_dir / "html");
 
         // Four listings: two active, one let (Status false), one never
@@ -73,12 +59,6 @@ protected:
                   "<macro name=Beschreibung/></p>\r\n"
                   "</repeat name=Loop>\r\n");
     }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
-    }
-
     fs::path db() const { return m_dir / "wohnungen.db"; }
     fs::path html() const { return m_dir / "html"; }
 
@@ -103,7 +83,8 @@ protected:
     }
     std::string settingsArgument() const { return "--settings " + shellQuoted(m_dir / "kaviro.ini"); }
 
-    fs::path m_dir;
+    kaviro::test::TempDir m_folder;
+    const fs::path m_dir = m_folder.path();
 };
 
 TEST_F(Publisher, WritesThePagesOfTheActiveListings)
@@ -155,8 +136,9 @@ TEST_F(Publisher, FailuresSayWhatTheDesktopProgramWouldShow)
          "Es wurden keine HTML-Seiten erzeugt, weil keine Tabelle mit Wohnungen ge\xC3\xB6" "ffnet ist." + checkDb},
         {"the database cannot be reached", "Provider=SQLite;Data Source=" + (m_dir / "fehlt/x.db").string(), "", "",
          1, "Die Verbindung zur Datenbank konnte nicht hergestellt werden." + checkDb + "(..."},
-        {"unknown provider", "Provider=Paradox", "", "", 1,
-         "Die Verbindung zur Datenbank konnte nicht hergestellt werden." + checkDb + "(..."},
+        {"unknown provider, the store's message in UTF-8 too", "Provider=Paradox", "", "", 1,
+         "Die Verbindung zur Datenbank konnte nicht hergestellt werden." + checkDb +
+             "(Unbekannter Datenbank-Provider \"Paradox\". M\xC3\xB6glich sind SQLite, PostgreSQL, ODBC und MySQL.)\n"},
         {"no table Wohnungen", "Provider=SQLite;Data Source=" + (m_dir / "leer.db").string(), "", "", 1,
          "Die Verbindung zu den Tabellen der Datenbank konnte nicht hergestellt werden." + checkDb},
         {"template missing", sqlite(), (m_dir / "fehlt.templ").string(), "", 1,

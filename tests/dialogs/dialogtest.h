@@ -5,7 +5,7 @@
 #include "settings/optionsdialog.h"
 #include "store/datamodule.h"
 #include "store/windows1252.h"
-#include "tests/app/guitest.h"
+#include "tests/support/guitest.h"
 #include "tests/support/scripteddesktop.h"
 
 #include <gtest/gtest.h>

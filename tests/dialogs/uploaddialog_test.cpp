@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 #include "publish/uploaddialog.h"
 #include "tests/dialogs/dialogtest.h"
-#include "tests/publish/ftptestsupport.h"
+#include "tests/support/ftptestsupport.h"
 
 #include <QPushButton>
 #include <QStatusBar>

@@ -3,7 +3,7 @@
 
 #include "common/error.h"
 #include "generator/listingpagegenerator.h"
-#include "listingpagetestdir.h"
+#include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -115,7 +115,7 @@ TEST(ListingPageGenerator, PageFileNames)
         {"", "/web", 1, "/web/.html"},                  // no template: an empty base
         {"", "/web", 2, "/web/2.html"},
     };
-    test::ListingPageTestDir dir;
+    test::TempDir dir;
     CountOnly listings;
     for (const Case &c : cases) {
         ListingPageGenerator generator(listings);
@@ -152,10 +152,10 @@ TEST(ListingPageGenerator, PageCount)
 
 TEST(ListingPageGenerator, TemplateFileThatCannotBeRead)
 {
-    test::ListingPageTestDir dir;
+    test::TempDir dir;
     CountOnly listings;
     ListingPageGenerator generator(listings);
-    for (const std::string &name : {dir.str() + "/fehlt.templ", dir.str()}) { // missing; a folder
+    for (const std::string &name : {dir.path() + "/fehlt.templ", dir.path()}) { // missing; a folder
         try {
             generator.setTemplateFile(name);
             ADD_FAILURE() << "read " << name;

@@ -11,7 +11,8 @@
 
 #include "common/error.h"
 #include "generator/listingpagegenerator.h"
-#include "listingpagetestdir.h"
+#include "tests/support/failure.h"
+#include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -62,7 +63,7 @@ double number(const std::string &text)
 WebData readListings(const fs::path &file)
 {
     WebData rows;
-    std::istringstream lines(test::readFileBytes(file));
+    std::istringstream lines(test::readFile(file));
     for (std::string line; std::getline(lines, line);) {
         std::vector<std::string> f;
         for (std::size_t from = 0;;) {
@@ -81,7 +82,7 @@ WebData readListings(const fs::path &file)
 std::map<std::string, std::string> readCase(const fs::path &file)
 {
     std::map<std::string, std::string> values;
-    std::istringstream lines(test::readFileBytes(file));
+    std::istringstream lines(test::readFile(file));
     for (std::string line; std::getline(lines, line);) {
         const std::size_t eq = line.find('=');
         if (eq != std::string::npos)
@@ -95,7 +96,7 @@ std::map<std::string, std::string> filesIn(const fs::path &dir)
     std::map<std::string, std::string> files;
     if (fs::is_directory(dir))
         for (const auto &entry : fs::directory_iterator(dir))
-            files[entry.path().filename().string()] = test::readFileBytes(entry.path());
+            files[entry.path().filename().string()] = test::readFile(entry.path());
     return files;
 }
 
@@ -115,8 +116,8 @@ TEST_P(ListingPages, WritesExactPages)
 {
     const fs::path dir = caseRoot / GetParam();
     auto config = readCase(dir / "case.txt");
-    test::ListingPageTestDir work;
-    const fs::path out = work.path() / "out";
+    test::TempDir work;
+    const fs::path out = work.file("out");
     fs::create_directories(out);
     for (const auto &[name, bytes] : filesIn(dir / "before"))
         work.write("out/" + name, bytes);
@@ -139,7 +140,7 @@ TEST_P(ListingPages, WritesExactPages)
         error = e.what();
     }
     const fs::path errorFile = dir / "error.txt";
-    EXPECT_EQ(error, fs::exists(errorFile) ? test::readFileBytes(errorFile) : "");
+    EXPECT_EQ(error, fs::exists(errorFile) ? test::readFile(errorFile) : "");
 
     const auto written = filesIn(out);
     const auto expected = filesIn(dir / "expected");
@@ -168,19 +169,9 @@ struct PageHooks : ListingPageGenerator {
     using ListingPageGenerator::ListingPageGenerator;
 };
 
-std::string errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const Error &e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
 TEST(ListingPageFiles, CreateAndWriteFailures)
 {
-    test::ListingPageTestDir work;
+    test::TempDir work;
     MemoryListings listings;
     const std::string templ = work.write("liste.templ", "<p>Seite <macro name=PageNum/></p>\r\n");
 
@@ -189,7 +180,7 @@ TEST(ListingPageFiles, CreateAndWriteFailures)
     ListingPageGenerator blocked(listings);
     blocked.setTemplateFile(templ);
     blocked.setOutputDir(notAFolder);
-    EXPECT_EQ(errorOf([&] { blocked.run(); }), "Datei " + notAFolder + "/liste.html kann nicht erstellt werden");
+    EXPECT_EQ(test::failureOf([&] { blocked.run(); }), "Datei " + notAFolder + "/liste.html kann nicht erstellt werden");
 
     if (!fs::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
@@ -197,37 +188,37 @@ TEST(ListingPageFiles, CreateAndWriteFailures)
     // place, and every write fails, whether it happens while the page grows
     // or when it is closed.
     for (const std::size_t size : {std::size_t{10}, std::size_t{200'000}}) {
-        const fs::path out = work.path() / ("full" + std::to_string(size));
+        const fs::path out = work.file("full" + std::to_string(size));
         fs::create_directories(out);
         fs::create_symlink("/dev/full", out / "liste.html");
         ListingPageGenerator full(listings);
         full.setTemplateFile(work.write("liste.templ", std::string(size, 'x') + "\r\n"));
         full.setOutputDir(out.string());
-        EXPECT_EQ(errorOf([&] { full.run(); }), "Stream-Write-Fehler") << size << " bytes";
+        EXPECT_EQ(test::failureOf([&] { full.run(); }), "Stream-Write-Fehler") << size << " bytes";
     }
 }
 
 TEST(ListingPageFiles, OnePageFileAtATime)
 {
-    test::ListingPageTestDir work;
+    test::TempDir work;
     MemoryListings listings;
     PageHooks hooks(listings);
-    hooks.setOutputDir(work.str());
+    hooks.setOutputDir(work.path());
     hooks.beginPage(1);
     hooks.emitText("erste");
-    EXPECT_EQ(errorOf([&] { hooks.beginPage(2); }), "Internal error. Outpust stream already exist.");
+    EXPECT_EQ(test::failureOf([&] { hooks.beginPage(2); }), "Internal error. Outpust stream already exist.");
     hooks.endPage(1);
     hooks.endPage(1); // nothing open: nothing happens
-    EXPECT_EQ(test::readFileBytes(work.path() / ".html"), "erste");
-    EXPECT_FALSE(fs::exists(work.path() / "2.html"));
+    EXPECT_EQ(test::readFile(work.file(".html")), "erste");
+    EXPECT_FALSE(fs::exists(work.file("2.html")));
 }
 
 TEST(ListingPageFiles, EmptyTemplateNameKeepsTheLastTemplate)
 {
-    test::ListingPageTestDir work;
+    test::TempDir work;
     MemoryListings listings;
     ListingPageGenerator generator(listings);
-    generator.setOutputDir(work.str() + "/");
+    generator.setOutputDir(work.path() + "/");
 
     // Nothing loaded yet: one empty page named after an empty base.
     generator.setTemplateFile("");
@@ -237,8 +228,8 @@ TEST(ListingPageFiles, EmptyTemplateNameKeepsTheLastTemplate)
     generator.setTemplateFile(work.write("vorlage.templ", "Seite <macro name=PageNum/>\r\n"));
     generator.setTemplateFile("");
     generator.run();
-    EXPECT_EQ(test::readFileBytes(work.path() / ".html"), "Seite 1\r\n");
-    EXPECT_EQ(generator.pageFileName(1), work.str() + "/.html");
+    EXPECT_EQ(test::readFile(work.file(".html")), "Seite 1\r\n");
+    EXPECT_EQ(generator.pageFileName(1), work.path() + "/.html");
 }
 
 } // namespace

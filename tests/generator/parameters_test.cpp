@@ -1,5 +1,6 @@
 #include "generator/parameters.h"
 #include "generator/tagreader.h"
+#include "tests/support/failure.h"
 
 #include <gtest/gtest.h>
 
@@ -9,15 +10,7 @@
 namespace kaviro {
 namespace {
 
-std::string errorOf(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const Error &e) {
-        return e.what();
-    }
-    return "no error";
-}
+using test::failureOf;
 
 TEST(StringParameters, AddOrAppendIndexOfAndLines)
 {
@@ -44,7 +37,7 @@ TEST(TranslationTables, AddDefaultAndClear)
     TranslationTables tables;
     tables.add("a");
     tables.add("b").addOrAppend("x", "y");
-    EXPECT_EQ(errorOf([&] { tables.add("a"); }), "Duplicate translation table name.");
+    EXPECT_EQ(failureOf([&] { tables.add("a"); }), "Duplicate translation table name.");
     EXPECT_EQ(tables.indexOf("b"), 1);
     EXPECT_EQ(tables.indexOf("B"), -1);
     EXPECT_EQ(tables.defaultTable(), nullptr);
@@ -52,7 +45,7 @@ TEST(TranslationTables, AddDefaultAndClear)
     tables.setDefault(1);
     EXPECT_EQ(tables.defaultTable(), &tables.at(1));
     for (int bad : {2, -2}) {
-        EXPECT_EQ(errorOf([&] { tables.setDefault(bad); }), "Can not set default Translation Table. Index out of range.");
+        EXPECT_EQ(failureOf([&] { tables.setDefault(bad); }), "Can not set default Translation Table. Index out of range.");
         EXPECT_EQ(tables.defaultIndex(), 1);
     }
 
@@ -191,7 +184,7 @@ TEST(TagReader, ErrorMessageForm)
 {
     const std::string text = "one\r\ntwo";
     auto message = [&](std::string_view reason, std::size_t position) {
-        return errorOf([&] { TemplateError::raise(reason, text, position, nullptr); });
+        return failureOf([&] { TemplateError::raise(reason, text, position, nullptr); });
     };
     EXPECT_EQ(message("Bad", 6), "Bad. Line: 2, Char: 2.");
     EXPECT_EQ(message("Bad.", 0), "Bad. Line: 1, Char: 1.");

@@ -2,6 +2,7 @@
 
 #include "tests/generator/enginecases.h"
 #include "tests/generator/scriptedengine.h"
+#include "tests/support/failure.h"
 
 #include <gtest/gtest.h>
 
@@ -293,21 +294,13 @@ TEST(TemplateEngine, LoopStateQueries)
     EXPECT_EQ(seen.back(), "L0:2/2 L2 -1");
 
     EXPECT_EQ(engine.loopCount(), 0);
-    auto message = [](auto call) {
-        try {
-            call();
-        } catch (const Error &e) {
-            return std::string(e.what());
-        }
-        return std::string("no error");
-    };
-    EXPECT_EQ(message([&] { engine.loopCounter(0); }), "Index out of range.");
-    EXPECT_EQ(message([&] { engine.loopPageCounter(-1); }), "Index out of range.");
-    EXPECT_EQ(message([&] { engine.loopCounterByName("L"); }), "Loop name is not found.");
+    EXPECT_EQ(failureOf([&] { engine.loopCounter(0); }), "Index out of range.");
+    EXPECT_EQ(failureOf([&] { engine.loopPageCounter(-1); }), "Index out of range.");
+    EXPECT_EQ(failureOf([&] { engine.loopCounterByName("L"); }), "Loop name is not found.");
     EXPECT_EQ(engine.indexOfLoop("L"), -1);
 
     engine.setTemplateText("<macro name=@L/>");
-    EXPECT_EQ(message([&] { engine.run(); }), "Loop name is not found.");
+    EXPECT_EQ(failureOf([&] { engine.run(); }), "Loop name is not found.");
 }
 
 // ---------------------------------------------------------------- pages
@@ -358,12 +351,7 @@ TEST(TemplateEngine, ResumingLoopsMustMatchTheSavedOnes)
     auto runMessage = [&](const std::string &templ) {
         engine.setTemplateText(crlf(templ));
         engine.calls.clear();
-        try {
-            engine.run();
-        } catch (const Error &e) {
-            return std::string(e.what());
-        }
-        return std::string("no error");
+        return failureOf([&] { engine.run(); });
     };
     // Another loop stands where the saved inner loop was.
     EXPECT_EQ(runMessage("<repeat name=O>\n<if name=Page1>\n<repeat name=I>\nx\n</repeat name=I>\n<else name=Page1/>\n"

@@ -3,7 +3,7 @@
 
 #include "publish/uploader.h"
 #include "settings/settings.h"
-#include "tests/publish/ftptestsupport.h"
+#include "tests/support/ftptestsupport.h"
 
 #include <gtest/gtest.h>
 

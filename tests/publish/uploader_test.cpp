@@ -1,5 +1,5 @@
 #include "publish/uploader.h"
-#include "tests/publish/ftptestsupport.h"
+#include "tests/support/ftptestsupport.h"
 
 #include <gtest/gtest.h>
 

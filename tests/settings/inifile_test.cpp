@@ -1,15 +1,15 @@
 #include "settings/inifile.h"
 
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 using kaviro::IniFile;
-using kaviro::test::readBytes;
+using kaviro::test::readFile;
 using kaviro::test::TempDir;
-using kaviro::test::writeBytes;
+using kaviro::test::writeFile;
 
 namespace {
 
@@ -32,24 +32,24 @@ TEST(IniFile, WritesReplaceInPlaceAndKeepEveryOtherLine)
 {
     TempDir dir;
     const std::string name = dir.file("k.ini");
-    writeBytes(name,
-               "; edited by hand\n"
-               "[Template]\n"
-               "Filename=/old/a.templ\n"
-               "# a comment\n"
-               "Custom=keep me\n"
-               "\n"
-               "[ftp]\n"
-               "USER = alice\n"
-               "Unknown=1\n"
-               "\n"
-               "; trailing comment\n");
+    writeFile(name,
+              "; edited by hand\n"
+              "[Template]\n"
+              "Filename=/old/a.templ\n"
+              "# a comment\n"
+              "Custom=keep me\n"
+              "\n"
+              "[ftp]\n"
+              "USER = alice\n"
+              "Unknown=1\n"
+              "\n"
+              "; trailing comment\n");
     IniFile ini(name);
     ASSERT_TRUE(ini.writeString("Template", "Filename", "/new/b.templ"));
     ASSERT_TRUE(ini.writeString("FTP", "User", "bob"));      // other letter case: same key
     ASSERT_TRUE(ini.writeString("FTP", "Path", "/www"));     // new key: end of its section
     ASSERT_TRUE(ini.writeString("Database", "ConnectionString", "Provider=SQLite"));
-    EXPECT_EQ(readBytes(name),
+    EXPECT_EQ(readFile(name),
               "; edited by hand\n"
               "[Template]\n"
               "Filename=/new/b.templ\n"
@@ -72,20 +72,20 @@ TEST(IniFile, ReadsByProfileRules)
     TempDir dir;
     const std::string name = dir.file("k.ini");
     const std::string longValue(3000, 'v');
-    writeBytes(name,
-               "Orphan=before any section\n"
-               "[ Template ]\n"
-               ";Output=commented out\n"
-               "  filename =  spaced value  \n"
-               "Filename=second of a duplicate\n"
-               "Empty=\n"
-               "Long=" + longValue + "\n"
-               "no equals sign here\n"
-               "[FTP]\n"
-               "User=u\r\n"
-               "[template]\n"
-               "Later=from a repeated section\n"
-               "Last=no line end");
+    writeFile(name,
+              "Orphan=before any section\n"
+              "[ Template ]\n"
+              ";Output=commented out\n"
+              "  filename =  spaced value  \n"
+              "Filename=second of a duplicate\n"
+              "Empty=\n"
+              "Long=" + longValue + "\n"
+              "no equals sign here\n"
+              "[FTP]\n"
+              "User=u\r\n"
+              "[template]\n"
+              "Later=from a repeated section\n"
+              "Last=no line end");
     const IniFile ini(name);
     const struct {
         const char *section, *key, *defaultValue;
@@ -114,11 +114,11 @@ TEST(IniFile, KeepsCrLfLineEnds)
 {
     TempDir dir;
     const std::string name = dir.file("k.ini");
-    writeBytes(name, "[A]\r\nx=1\r\n");
+    writeFile(name, "[A]\r\nx=1\r\n");
     IniFile ini(name);
     ASSERT_TRUE(ini.writeString("A", "x", "2"));
     ASSERT_TRUE(ini.writeString("B", "y", "3"));
-    EXPECT_EQ(readBytes(name), "[A]\r\nx=2\r\n\r\n[B]\r\ny=3\r\n");
+    EXPECT_EQ(readFile(name), "[A]\r\nx=2\r\n\r\n[B]\r\ny=3\r\n");
 }
 
 TEST(IniFile, LineBreaksInAValueCannotForgeKeys)
@@ -127,7 +127,7 @@ TEST(IniFile, LineBreaksInAValueCannotForgeKeys)
     const std::string name = dir.file("k.ini");
     IniFile ini(name);
     ASSERT_TRUE(ini.writeString("FTP", "Path", "/www\n[Database]\r\nConnectionString=evil"));
-    EXPECT_EQ(readBytes(name), "[FTP]\nPath=/www [Database]  ConnectionString=evil\n");
+    EXPECT_EQ(readFile(name), "[FTP]\nPath=/www [Database]  ConnectionString=evil\n");
     EXPECT_EQ(ini.readString("Database", "ConnectionString", "none"), "none");
 }
 
@@ -139,7 +139,7 @@ TEST(IniFile, NewFileIsPrivateAndAnExistingFileKeepsItsMode)
     EXPECT_EQ(fileMode(created), 0600u);
 
     const std::string existing = dir.file("old.ini");
-    writeBytes(existing, "[A]\nk=v\n");
+    writeFile(existing, "[A]\nk=v\n");
     ::chmod(existing.c_str(), 0640);
     ASSERT_TRUE(IniFile(existing).writeString("A", "k", "w"));
     EXPECT_EQ(fileMode(existing), 0640u);
@@ -151,11 +151,11 @@ TEST(IniFile, WritesThroughASymbolicLink)
     TempDir dir;
     const std::string target = dir.file("real.ini");
     const std::string link = dir.file("link.ini");
-    writeBytes(target, "[A]\nk=v\n");
+    writeFile(target, "[A]\nk=v\n");
     std::filesystem::create_symlink(target, link);
     ASSERT_TRUE(IniFile(link).writeString("A", "k", "w"));
     EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(readBytes(target), "[A]\nk=w\n");
+    EXPECT_EQ(readFile(target), "[A]\nk=w\n");
 }
 
 TEST(IniFile, AFailedWriteReportsFalseAndChangesNothing)
@@ -163,7 +163,7 @@ TEST(IniFile, AFailedWriteReportsFalseAndChangesNothing)
     TempDir dir;
     // Root ignores permissions, so the failures here are structural.
     const std::string notAFolder = dir.file("plain");
-    writeBytes(notAFolder, "x");
+    writeFile(notAFolder, "x");
     EXPECT_FALSE(IniFile(notAFolder + "/k.ini").writeString("A", "k", "v"));
 
     const std::string folder = dir.file("folder.ini");
@@ -172,6 +172,6 @@ TEST(IniFile, AFailedWriteReportsFalseAndChangesNothing)
     EXPECT_FALSE(ini.exists());
     EXPECT_FALSE(ini.writeString("A", "k", "v"));
     EXPECT_TRUE(std::filesystem::is_directory(folder));
-    EXPECT_EQ(readBytes(notAFolder), "x");
+    EXPECT_EQ(readFile(notAFolder), "x");
     EXPECT_EQ(entriesIn(dir.path()), 2u) << "a temporary file was left behind";
 }

@@ -4,7 +4,7 @@
 #include "common/version.h"
 #include "settings/inifile.h"
 
-#include "testfiles.h"
+#include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +14,9 @@
 #include <sys/stat.h>
 
 using namespace kaviro;
-using kaviro::test::readBytes;
+using kaviro::test::readFile;
 using kaviro::test::TempDir;
-using kaviro::test::writeBytes;
+using kaviro::test::writeFile;
 
 namespace {
 
@@ -114,13 +114,13 @@ TEST(Settings, FirstSaveWritesEveryKeyInOrderAndFirstStartOnce)
                                  "\n"
                                  "[Database]\n"
                                  "ConnectionString=\n";
-    EXPECT_EQ(readBytes(name), expected);
+    EXPECT_EQ(readFile(name), expected);
     struct stat st {};
     ASSERT_EQ(::stat(name.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
 
     saveSettings(name, s, [] { return std::string("11.12.2026"); });
-    EXPECT_EQ(readBytes(name), expected) << "FirstStart written again";
+    EXPECT_EQ(readFile(name), expected) << "FirstStart written again";
 
     std::filesystem::remove(name);
     saveSettings(name, s, [] { return std::string("12.12.2026"); });
@@ -179,7 +179,7 @@ TEST(Settings, ReadingConventions)
         {"[FTP]\nUseProxy=0x0\n", useProxy, 0},
     };
     for (const auto &c : cases) {
-        writeBytes(name, c.file);
+        writeFile(name, c.file);
         Settings s;
         s.multiPage = s.useProxy = true; // a missing key must set the default, not keep these
         loadSettings(name, s);
@@ -191,9 +191,9 @@ TEST(Settings, SaveWritesWhatWasLoadedInItsPlainForm)
 {
     TempDir dir;
     const std::string name = dir.file("kaviro.ini");
-    writeBytes(name, "[Template]\nRowsPerPage=500\nMultiPage=2\n"
-                     "[FTP]\nFTPPort=$15\nProxyPort= +0x50\nPassword=\n"
-                     "[Database]\nConnectionString=" + std::string(3000, 'c') + "\n");
+    writeFile(name, "[Template]\nRowsPerPage=500\nMultiPage=2\n"
+                    "[FTP]\nFTPPort=$15\nProxyPort= +0x50\nPassword=\n"
+                    "[Database]\nConnectionString=" + std::string(3000, 'c') + "\n");
     Settings s;
     loadSettings(name, s);
     EXPECT_EQ(s.connectionString, std::string(2047, 'c'));
@@ -206,8 +206,8 @@ TEST(Settings, SaveWritesWhatWasLoadedInItsPlainForm)
     EXPECT_EQ(ini.readString("FTP", "FTPPort"), "21");
     EXPECT_EQ(ini.readString("FTP", "ProxyPort"), "80");
     EXPECT_EQ(ini.readString("FTP", "Password", "absent"), "");
-    EXPECT_EQ(readBytes(name).find(std::string(2048, 'c')), std::string::npos);
-    EXPECT_NE(readBytes(name).find("ConnectionString=" + std::string(2047, 'c') + "\n"),
+    EXPECT_EQ(readFile(name).find(std::string(2048, 'c')), std::string::npos);
+    EXPECT_NE(readFile(name).find("ConnectionString=" + std::string(2047, 'c') + "\n"),
               std::string::npos);
     EXPECT_EQ(ini.readString("Application", "FirstStart", "absent"), "absent")
         << "the file existed, so no FirstStart";
@@ -217,9 +217,9 @@ TEST(Settings, AnUndecodablePasswordStopsTheLoadThere)
 {
     TempDir dir;
     const std::string name = dir.file("kaviro.ini");
-    writeBytes(name, "[Template]\nFilename=neu.templ\nRowsPerPage=9\n"
-                     "[FTP]\nFTPServer=ftp.neu\nUser=neu\nPassword=06000000ZZ\n"
-                     "[Database]\nConnectionString=neu\n");
+    writeFile(name, "[Template]\nFilename=neu.templ\nRowsPerPage=9\n"
+                    "[FTP]\nFTPServer=ftp.neu\nUser=neu\nPassword=06000000ZZ\n"
+                    "[Database]\nConnectionString=neu\n");
     Settings s;
     s.ftpPassword = "alt";
     s.connectionString = "alt";
@@ -240,14 +240,24 @@ TEST(Settings, AnUndecodablePasswordStopsTheLoadThere)
 TEST(Settings, SaveIntoAFolderThatCannotHoldFilesFails)
 {
     TempDir dir;
-    // A regular file where the folder should be stops root as well.
-    writeBytes(dir.file("kein-ordner"), "");
-    const std::string name = dir.file("kein-ordner") + "/kaviro.ini";
-    try {
-        saveSettings(name, sample(), fixedDate);
-        FAIL() << "no error";
-    } catch (const Error &e) {
-        EXPECT_EQ(e.what(), cannotWrite(name));
+    // A regular file where the folder should be stops root as well. The
+    // message names the file in Windows-1252, as every message is; the file
+    // system's name is UTF-8.
+    const struct {
+        std::string folder;
+        std::string inMessage;
+    } cases[] = {
+        {"kein-ordner", "kein-ordner"},
+        {"gr\xC3\xB6\xC3\x9F" "er-\xE2\x82\xAC-\xCE\xA9", "gr\xF6\xDF" "er-\x80-&#937;"},
+    };
+    for (const auto &c : cases) {
+        writeFile(dir.file(c.folder), "");
+        try {
+            saveSettings(dir.file(c.folder) + "/kaviro.ini", sample(), fixedDate);
+            ADD_FAILURE() << "no error";
+        } catch (const Error &e) {
+            EXPECT_EQ(e.what(), cannotWrite(dir.file(c.inMessage) + "/kaviro.ini"));
+        }
     }
 }
 
@@ -295,7 +305,7 @@ TEST(Settings, AFailedSaveStopsAtThatKeyAndKeepsTheEarlierOnes)
     changed.ftpUser = "neu";
     changed.connectionString = "neu";
     try {
-        const FileSizeLimit limit(readBytes(name).size() + 100);
+        const FileSizeLimit limit(readFile(name).size() + 100);
         saveSettings(name, changed, fixedDate);
         ADD_FAILURE() << "no error";
     } catch (const Error &e) {

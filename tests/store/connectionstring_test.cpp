@@ -93,10 +93,10 @@ TEST(ConnectionString, ProviderErrorsSayWhatIsWrong)
         const char *message;
     } cases[] = {
         {"Provider=SQLOLEDB.1;Data Source=x",
-         "Unbekannter Datenbank-Provider \"SQLOLEDB.1\". Möglich sind SQLite, PostgreSQL, ODBC und MySQL."},
+         "Unbekannter Datenbank-Provider \"SQLOLEDB.1\". M\xF6glich sind SQLite, PostgreSQL, ODBC und MySQL."},
         {"Data Source=x.db", "Im Verbindungstext fehlt der Provider (zum Beispiel \"Provider=SQLite\")."},
         {"Provider=SQLite", "Im Verbindungstext fehlt die Datenbankdatei (\"Data Source=...\")."},
-        {"Provider=PostgreSQL;Port=fünf", "Ungültiger Port im Verbindungstext: \"fünf\""},
+        {"Provider=PostgreSQL;Port=fünf", "Ung\xFCltiger Port im Verbindungstext: \"f\xFCnf\""},
         {"Provider=ODBC;UID=u", "Im Verbindungstext fehlt die ODBC-Datenquelle (\"DSN=...\" oder \"Driver=...\")."},
     };
     for (const Case &c : cases) {

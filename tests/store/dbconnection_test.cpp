@@ -1,5 +1,6 @@
 #include "store/dbconnection.h"
 #include "store/listingdatabase.h"
+#include "store/windows1252.h"
 
 #include "common/error.h"
 
@@ -36,10 +37,10 @@ TEST(DbConnection, RefusalsAreErrors)
 {
     QTemporaryDir dir;
     EXPECT_EQ(connectError(u"Provider=Access;Data Source=x.mdb"_s),
-              "Unbekannter Datenbank-Provider \"Access\". Möglich sind SQLite, PostgreSQL, ODBC und MySQL.");
+              "Unbekannter Datenbank-Provider \"Access\". M\xF6glich sind SQLite, PostgreSQL, ODBC und MySQL.");
     const QString missing = dir.filePath(u"fehlt.db"_s);
     EXPECT_EQ(connectError(u"Provider=SQLite;Data Source="_s + missing),
-              "Die Datenbankdatei \"" + missing.toStdString() + "\" wurde nicht gefunden.");
+              "Die Datenbankdatei \"" + toWindows1252(missing) + "\" wurde nicht gefunden.");
     EXPECT_FALSE(QFile::exists(missing)); // not created behind the user's back
     // The driver's own text comes through.
     const std::string odbc = connectError(u"Provider=ODBC;DSN=kaviro_gibt_es_nicht"_s);
@@ -83,7 +84,7 @@ TEST(ListingDatabase, CreatesDemoAndEmptyDatabasesButNeverOverwrites)
         ADD_FAILURE() << "overwrote";
     } catch (const Error &error) {
         EXPECT_EQ(error.what(),
-                  "Die Datei \"" + path.toStdString() + "\" gibt es schon; sie wird nicht überschrieben.");
+                  "Die Datei \"" + toWindows1252(path) + "\" gibt es schon; sie wird nicht \xFC" "berschrieben.");
     }
     EXPECT_EQ(file.size(), size);
     // A folder that is a file: fails, and leaves nothing behind.

@@ -1,5 +1,7 @@
 #include "store/windows1252.h"
 
+#include "common/cp1252.h"
+
 #include <gtest/gtest.h>
 
 namespace kaviro {
@@ -51,6 +53,32 @@ TEST(Windows1252, EveryByteSurvivesTheRoundTrip)
     EXPECT_EQ(toWindows1252(text), all);
     EXPECT_EQ(text.at(0x80), QChar(0x20AC));
     EXPECT_EQ(text.at(0x81), QChar(0x0081)); // undefined in the code page
+}
+
+// The conversions without Qt (common/cp1252.h) agree with the Qt ones.
+TEST(Windows1252, ConversionsWithoutQtAgreeWithTheQtOnes)
+{
+    for (int byte = 0; byte < 256; ++byte) {
+        const std::string one(1, char(byte));
+        EXPECT_EQ(cp1252ToUtf8(one), fromWindows1252(one).toStdString()) << byte;
+        EXPECT_EQ(utf8ToCp1252(cp1252ToUtf8(one)), one) << byte;
+    }
+    for (const QString &text : {QStringLiteral("Größe: 5 m² – Küche für 45 €"), QStringLiteral("„Zitat“ … Ÿ ™"),
+                                QStringLiteral("Łódź Ω"), QStringLiteral("Haus 🏠!")})
+        EXPECT_EQ(utf8ToCp1252(text.toStdString()), toWindows1252(text)) << text.toStdString();
+    // Bytes that are no UTF-8 (a Latin-1 name, a cut or overlong sequence,
+    // an encoded surrogate) stay as they are.
+    EXPECT_EQ(utf8ToCp1252("Gr\xF6\xDF" "e \xC3"), "Gr\xF6\xDF" "e \xC3");
+    EXPECT_EQ(utf8ToCp1252("\xC0\xAF \xED\xA0\x80"), "\xC0\xAF \xED\xA0\x80");
+}
+
+TEST(Windows1252, ErrorMessagesAreWindows1252)
+{
+    const Error error = windows1252Error(QStringLiteral("Größe: 45 €"));
+    EXPECT_STREQ(error.what(), "Gr\xF6\xDF" "e: 45 \x80");
+    EXPECT_EQ(exceptionText(error), QStringLiteral("Größe: 45 €"));
+    // Any other exception speaks UTF-8.
+    EXPECT_EQ(exceptionText(std::runtime_error("Größe: 45 €")), QStringLiteral("Größe: 45 €"));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "tests/app/guitest.h"
+#include "tests/support/guitest.h"
 
 #include <QDir>
 #include <QElapsedTimer>

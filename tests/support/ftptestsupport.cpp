@@ -1,4 +1,4 @@
-#include "tests/publish/ftptestsupport.h"
+#include "tests/support/ftptestsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -122,43 +122,6 @@ void stopGroup(pid_t pid)
 }
 
 } // namespace
-
-TempDir::TempDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "kaviro-ftp-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    // Servers that drop their privileges must still reach the folders inside.
-    ::chmod(pattern.c_str(), 0755);
-    m_path = pattern;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
-std::string TempDir::write(const std::string &name, const std::string &bytes) const
-{
-    const std::string path = m_path + "/" + name;
-    writeFile(path, bytes);
-    return path;
-}
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void writeFile(const std::string &path, const std::string &bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 bool startsWith(const std::string &text, const std::string &prefix)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "common/error.h"
+#include "tests/support/failure.h"
+#include "tests/support/testfiles.h"
 
 #include <functional>
 #include <memory>
@@ -13,38 +14,6 @@
 
 namespace kaviro::test {
 
-// A fresh folder under the system's temporary folder, removed with its
-// contents at the end.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-
-    const std::string &path() const { return m_path; }
-    // Writes a file into the folder and returns its full name.
-    std::string write(const std::string &name, const std::string &bytes) const;
-
-private:
-    std::string m_path;
-};
-
-// The message of the exception of type E that the statement raises, or
-// "(kein Fehler)".
-template <typename E = Error, typename F>
-std::string failureOf(F &&statement)
-{
-    try {
-        statement();
-    } catch (const E &e) {
-        return e.what();
-    }
-    return "(kein Fehler)";
-}
-
-std::string readFile(const std::string &path);
-void writeFile(const std::string &path, const std::string &bytes);
 bool startsWith(const std::string &text, const std::string &prefix);
 
 // A file the server stored: the name from STOR and the bytes that arrived.
