@@ -53,6 +53,8 @@ const QString tableFailedText = u"Die Verbindung zu den Tabellen der Datenbank k
                                 "werden.\rPrüfen Sie die Einstellung in den Datenbankoptionen."_s;
 const QString noTableText = u"Es wurden keine HTML-Seiten erzeugt, weil keine Tabelle mit Wohnungen "
                             "geöffnet ist.\rPrüfen Sie die Einstellung in den Datenbankoptionen."_s;
+const QString noTemplateText = u"Die Vorlagendatei \"%1\" wurde nicht gefunden.\rPrüfen Sie die Einstellung auf "
+                               "der Seite \"Template\" der Optionen."_s;
 
 // Restores the normal cursor however generation ends.
 class BusyCursor {
@@ -339,17 +341,20 @@ void MainWindow::acGenerateExecute()
 {
     command([this] {
         postPendingEdit();
+        const Settings &settings = m_app.options->settings();
+        const QString templateFile = fromWindows1252(settings.templateFilename);
         bool built = false;
+        bool templateExists = false;
         {
             const BusyCursor busy;
             DataModule &data = *m_app.data;
             built = data.buildWebData();
-            if (built) {
-                const Settings &settings = m_app.options->settings();
-                const std::string &templateFile = settings.templateFilename;
-                const bool templateExists =
-                    QFileInfo(QString::fromStdString(cp1252ToUtf8(templateFile))).isFile();
-                m_generator->setTemplateFile(templateExists ? templateFile : std::string());
+            // Without its file the generator would expand no template, or
+            // one of an earlier run, into pages named ".html", "2.html" and
+            // so on: nothing is written then.
+            templateExists = QFileInfo(templateFile).isFile();
+            if (built && templateExists) {
+                m_generator->setTemplateFile(settings.templateFilename);
                 m_generator->setOutputDir(settings.templateOutput);
                 m_generator->setMultiPage(settings.multiPage);
                 m_generator->setRowsPerPage(settings.rowsPerPage);
@@ -364,6 +369,10 @@ void MainWindow::acGenerateExecute()
             // Without an open table nothing was written: say so instead of
             // announcing pages, and leave earlier pages' commands as they were.
             m_app.desktop.errorMessage(this, noTableText);
+            return;
+        }
+        if (!templateExists) {
+            m_app.desktop.errorMessage(this, noTemplateText.arg(templateFile));
             return;
         }
         m_generated = true;

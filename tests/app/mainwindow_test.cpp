@@ -486,6 +486,33 @@ TEST_F(MainWindowTest, GeneratingWithTheTableClosedSaysNoPagesWereWritten)
     EXPECT_TRUE(program->desktop.openedUrls().empty());
 }
 
+TEST_F(MainWindowTest, AMissingTemplateFileWritesNoPages)
+{
+    auto program = startOnFixture();
+    const QString missing = path(u"fehlt.templ"_s);
+    const QStringList error{u"Fehler !|Die Vorlagendatei \"%1\" wurde nicht gefunden.\rPrüfen Sie die Einstellung "
+                            "auf der Seite \"Template\" der Optionen."_s.arg(missing)};
+    program->options->settings().templateFilename = toWindows1252(missing);
+    program->trigger("acGenerate");
+    EXPECT_EQ(program->events, error);
+    EXPECT_FALSE(program->window->generated());
+    EXPECT_TRUE(QDir(path(u"out"_s)).isEmpty());
+
+    // Once pages exist, a template gone since leaves them and their commands.
+    program->options->settings().templateFilename = toWindows1252(path(u"liste.templ"_s));
+    program->desktop.buttonAnswers = {QMessageBox::No};
+    program->trigger("acGenerate");
+    ASSERT_TRUE(program->window->generated());
+    ASSERT_TRUE(QFile::remove(path(u"liste.templ"_s)));
+    program->options->settings().templateFilename = toWindows1252(path(u"liste.templ"_s));
+    program->events.clear();
+    program->trigger("acGenerate");
+    EXPECT_EQ(program->events, QStringList{QString(error.first()).replace(u"fehlt.templ"_s, u"liste.templ"_s)});
+    EXPECT_EQ(QDir(path(u"out"_s)).entryList(QDir::Files | QDir::Hidden), QStringList{u"liste.html"_s});
+    program->openProjectMenu();
+    EXPECT_TRUE(program->child<QAction>("acHTMLshow")->isEnabled());
+}
+
 TEST_F(MainWindowTest, AGenerationErrorReachesTheDefaultErrorBox)
 {
     auto program = startOnFixture();
