@@ -906,6 +906,15 @@ TEST_F(MainWindowTest, ScreenshotsOfTheDemoListings)
     QCoreApplication::processEvents();
     EXPECT_TRUE(program->window->grab().save(test::artifactPath(u"mainwindow-editing.png"_s)));
     program->click(RecordNavigator::Cancel);
+
+    // A cell of the grid being edited in place.
+    auto *grid = program->child<ListingGrid>("DBGrid1");
+    grid->setCurrentIndex(grid->model()->index(2, grid->columnOf("Ort")));
+    QTest::keyClick(grid, Qt::Key_F2);
+    ASSERT_TRUE(grid->isEditingCell());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(program->window->grab().save(test::artifactPath(u"mainwindow-gridedit.png"_s)));
+    program->click(RecordNavigator::Cancel);
 }
 
 } // namespace
