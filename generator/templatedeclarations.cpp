@@ -53,7 +53,7 @@ void TemplateEngine::parseDeclarations()
             code.append(piece);
     };
     auto optional = [this](std::string_view key) -> std::string_view {
-        const std::string *value = m_tagParams.find(key);
+        const std::string *value = m_tagParams->find(key);
         return value ? std::string_view(*value) : std::string_view();
     };
 
@@ -66,7 +66,7 @@ void TemplateEngine::parseDeclarations()
             if (name == "/comment") {
                 if (readParams(tag))
                     fail("Error in '/comment' tag declaration.");
-                const std::string *closing = m_tagParams.find("name");
+                const std::string *closing = m_tagParams->find("name");
                 if (closing && *closing == commentName) {
                     commentOpen = false;
                     m_pos = skipBlankRestOfLine(text, m_pos);
@@ -107,7 +107,7 @@ void TemplateEngine::parseDeclarations()
             table = -1;
         } else if (paramsOpen && table >= 0 && name == "replace") {
             const bool selfClosed = readParams(tag);
-            const std::string *search = m_tagParams.find("string");
+            const std::string *search = m_tagParams->find("string");
             if (!search || search->empty())
                 fail("String in 'replace' tag must be specified.");
             const int entry = m_translationTables.at(table).addOrAppend(*search, optional("with"));
@@ -132,7 +132,7 @@ void TemplateEngine::parseDeclarations()
             const std::string &tableName = requiredName("Name of 'translation' tag must be specified.");
             m_translationTables.add(tableName);
             const int index = m_translationTables.count() - 1;
-            if (m_tagParams.indexOf("default") >= 0)
+            if (m_tagParams->indexOf("default") >= 0)
                 m_translationTables.setDefault(index);
             table = selfClosed ? -1 : index;
         } else if (paramsOpen && name == "param") {

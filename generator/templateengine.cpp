@@ -79,6 +79,7 @@ void TemplateEngine::setTemplateLines(std::vector<std::string> lines)
         m_text += line;
         m_text += "\r\n";
     }
+    forgetScannedTags();
     parseDeclarations();
 }
 
@@ -156,12 +157,49 @@ bool TemplateEngine::readParams(const TagName &tag)
     // Parameters start after the "<" and the tag word, as the tag reader
     // defines it (also when blanks stood between "<" and the name).
     m_pos = tag.open + 1 + tag.name.size();
-    return readTagParams(m_text, m_pos, m_tagParams, this);
+    m_tagParams = &m_declarationParams;
+    return readTagParams(m_text, m_pos, m_declarationParams, this);
+}
+
+bool TemplateEngine::readParams(ScannedTag &tag)
+{
+    if (!tag.paramsRead) {
+        m_pos = tag.open + 1 + tag.name.size();
+        tag.selfClosed = readTagParams(m_text, m_pos, tag.params, this);
+        tag.end = m_pos;
+        tag.paramsRead = true;
+    }
+    m_pos = tag.end;
+    m_tagParams = &tag.params;
+    return tag.selfClosed;
+}
+
+TemplateEngine::ScannedTag *TemplateEngine::nextTag(std::size_t from)
+{
+    const std::size_t open = m_text.find('<', from);
+    if (open == npos)
+        return nullptr;
+    ScannedTag *&entry = m_tagAt[open];
+    if (!entry) {
+        TagName tag;
+        findTag(m_text, open, true, m_nameScratch, tag);
+        entry = &m_scannedTags.emplace_back();
+        entry->open = open;
+        entry->name.assign(tag.name);
+        entry->word = classify(tag.name);
+    }
+    return entry;
+}
+
+void TemplateEngine::forgetScannedTags()
+{
+    m_scannedTags.clear();
+    m_tagAt.assign(m_text.size(), nullptr);
 }
 
 const std::string &TemplateEngine::requiredName(std::string_view reason) const
 {
-    const std::string *name = m_tagParams.find("name");
+    const std::string *name = m_tagParams->find("name");
     if (!name || name->empty())
         fail(reason);
     return *name;
@@ -277,7 +315,6 @@ bool TemplateEngine::scan()
     std::size_t pending = 0;
     std::size_t flushable = 0;
     m_pos = 0;
-    TagName tag;
     try {
         for (;;) {
             progress();
@@ -288,7 +325,8 @@ bool TemplateEngine::scan()
                     emitText(text.substr(from, flushable - from));
                 return false;
             }
-            if (!findTag(text, m_pos, true, m_nameScratch, tag)) {
+            ScannedTag *const found = nextTag(m_pos);
+            if (!found) {
                 // Only output mode has text to give; what follows an unclosed
                 // code block (or any other skipped region) is not output.
                 if (outputMode() && pending < text.size()) {
@@ -298,10 +336,10 @@ bool TemplateEngine::scan()
                 }
                 return true;
             }
-            const Word word = classify(tag.name);
+            ScannedTag &tag = *found;
             if (outputMode()) {
                 std::string_view macroText;
-                if (!handleOutputTag(word, tag, macroText)) {
+                if (!handleOutputTag(tag, macroText)) {
                     m_pos = tag.open + 1;
                     flushable = m_pos;
                     continue;
@@ -322,7 +360,7 @@ bool TemplateEngine::scan()
                     emitText(macroText);
             } else {
                 bool endedSkip = false;
-                if (!handleSkippedTag(word, tag, endedSkip))
+                if (!handleSkippedTag(tag, endedSkip))
                     m_pos = tag.open + 1;
                 else if (endedSkip)
                     m_pos = skipBlankRestOfLine(text, m_pos);
@@ -336,9 +374,9 @@ bool TemplateEngine::scan()
     }
 }
 
-bool TemplateEngine::handleOutputTag(TagWord word, const TagName &tag, std::string_view &macroText)
+bool TemplateEngine::handleOutputTag(ScannedTag &tag, std::string_view &macroText)
 {
-    switch (word) {
+    switch (tag.word) {
     case Word::Comment: {
         const bool selfClosed = readParams(tag);
         const std::string &name = requiredName("Name of 'comment' tag must be specified.");
@@ -354,7 +392,7 @@ bool TemplateEngine::handleOutputTag(TagWord word, const TagName &tag, std::stri
         const std::string &name = requiredName("Name of macro must be specified.");
         m_macroValue.clear();
         bool translate = true;
-        getMacroValue(name, m_tagParams, m_macroValue, translate);
+        getMacroValue(name, *m_tagParams, m_macroValue, translate);
         macroText = m_macroValue;
         if (translate) {
             if (const TranslationTable *table = m_translationTables.defaultTable())
@@ -373,7 +411,7 @@ bool TemplateEngine::handleOutputTag(TagWord word, const TagName &tag, std::stri
             fail("Error in 'if' tag declaration.");
         const std::string &name = requiredName("Name of 'if' tag must be specified.");
         bool result = true;
-        evaluateCondition(name, m_tagParams, result);
+        evaluateCondition(name, *m_tagParams, result);
         m_conditions.push_back(name);
         m_conditionSkip = !result;
         return true;
@@ -398,13 +436,12 @@ bool TemplateEngine::handleOutputTag(TagWord word, const TagName &tag, std::stri
         m_codeBlock = !readParams(tag);
         return true;
     case Word::Other: {
-        m_tagName.assign(tag.name);
         bool custom = false;
-        isCustomTag(m_tagName, custom);
+        isCustomTag(tag.name, custom);
         if (!custom)
             return false;
         const bool selfClosed = readParams(tag);
-        handleCustomTag(m_tagName, selfClosed, m_tagParams);
+        handleCustomTag(tag.name, selfClosed, *m_tagParams);
         return true;
     }
     case Word::EndComment:
@@ -415,14 +452,15 @@ bool TemplateEngine::handleOutputTag(TagWord word, const TagName &tag, std::stri
     return false;
 }
 
-bool TemplateEngine::handleSkippedTag(TagWord word, const TagName &tag, bool &endedSkip)
+bool TemplateEngine::handleSkippedTag(ScannedTag &tag, bool &endedSkip)
 {
+    const Word word = tag.word;
     if (m_commentOpen) {
         if (word != Word::EndComment)
             return false;
         if (readParams(tag))
             fail("Error in '/comment' tag declaration.");
-        const std::string *name = m_tagParams.find("name");
+        const std::string *name = m_tagParams->find("name");
         if (name && *name == m_commentName) {
             m_commentOpen = false;
             m_commentName.clear();
@@ -432,7 +470,7 @@ bool TemplateEngine::handleSkippedTag(TagWord word, const TagName &tag, bool &en
     }
     if (word == Word::Comment) {
         std::string_view unused;
-        return handleOutputTag(word, tag, unused);
+        return handleOutputTag(tag, unused);
     }
     if (m_codeBlock) {
         if (word != Word::EndCode)
@@ -457,7 +495,7 @@ bool TemplateEngine::handleSkippedTag(TagWord word, const TagName &tag, bool &en
             return false;
         if (readParams(tag))
             fail("Error in '/repeat' tag declaration.");
-        const std::string *name = m_tagParams.find("name");
+        const std::string *name = m_tagParams->find("name");
         if (name && *name == m_skipLoop) {
             const int index = indexOfLoop(m_skipLoop);
             if (index >= 0)
@@ -488,21 +526,21 @@ bool TemplateEngine::handleSkippedTag(TagWord word, const TagName &tag, bool &en
     return false;
 }
 
-const std::string &TemplateEngine::readElse(const TagName &tag)
+const std::string &TemplateEngine::readElse(ScannedTag &tag)
 {
     if (!readParams(tag))
         fail("Error in 'else' tag declaration.");
     return requiredName("Name of 'else' tag must be specified.");
 }
 
-const std::string &TemplateEngine::readEndIf(const TagName &tag)
+const std::string &TemplateEngine::readEndIf(ScannedTag &tag)
 {
     if (readParams(tag))
         fail("Error in '/if' tag declaration.");
     return requiredName("Name of '/if' tag must be specified.");
 }
 
-void TemplateEngine::openLoop(const TagName &tag)
+void TemplateEngine::openLoop(ScannedTag &tag)
 {
     if (readParams(tag))
         fail("Error in 'repeat' tag declaration.");
@@ -528,16 +566,16 @@ void TemplateEngine::openLoop(const TagName &tag)
     m_loops.push_back(Loop{name, m_pos, counter, 0});
 
     bool finished = false;
-    checkLoop(static_cast<int>(index), m_loops[index].name, m_tagParams, finished);
+    checkLoop(static_cast<int>(index), m_loops[index].name, *m_tagParams, finished);
     if (finished)
         m_skipLoop = m_loops[index].name;
 }
 
-void TemplateEngine::endIteration(const TagName &tag)
+void TemplateEngine::endIteration(ScannedTag &tag)
 {
     if (readParams(tag))
         fail("Error in '/repeat' tag declaration.");
-    const std::string *name = m_tagParams.find("name");
+    const std::string *name = m_tagParams->find("name");
     const int found = name ? indexOfLoop(*name) : loopCount() - 1;
     if (found < 0)
         fail("'/repeat' tag doesn't have matching 'repeat' tag");
@@ -546,7 +584,7 @@ void TemplateEngine::endIteration(const TagName &tag)
     ++m_loops[index].pageCounter;
 
     bool finished = true;
-    checkLoop(found, m_loops[index].name, m_tagParams, finished);
+    checkLoop(found, m_loops[index].name, *m_tagParams, finished);
     if (!finished && m_newPageRequested) {
         // The loop that asked for the new page (or one around it) ends here;
         // the next page takes it up again.

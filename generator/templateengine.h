@@ -39,6 +39,7 @@
 #include "generator/tagreader.h"
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -147,6 +148,23 @@ private:
     };
     using TagWord = detail::TagWord;
 
+    // A tag as the expansion pass reads it. The text does not change while it
+    // runs, and the same tags come round for every listing, so each is read
+    // once: its name when the pass first meets it, its parameters when first
+    // asked for.
+    struct ScannedTag {
+        std::size_t open = 0; // position of "<"
+        std::string name;     // as findTag() reads it
+        TagWord word{};
+        bool paramsRead = false;
+        bool selfClosed = false;
+        std::size_t end = 0; // right after the tag, once its parameters are read
+        StringParameters params;
+    };
+
+    // The first tag at or after from, nullptr when there is none.
+    ScannedTag *nextTag(std::size_t from);
+    void forgetScannedTags();
     void parseDeclarations();
     // One page; true when the next page is due.
     bool runPage();
@@ -155,12 +173,15 @@ private:
     bool outputMode() const;
     void checkAllClosed() const;
     // True when the tag is examined in the current mode.
-    bool handleOutputTag(TagWord word, const TagName &tag, std::string_view &macroText);
-    bool handleSkippedTag(TagWord word, const TagName &tag, bool &endedSkip);
-    void openLoop(const TagName &tag);
-    void endIteration(const TagName &tag);
-    const std::string &readElse(const TagName &tag);
-    const std::string &readEndIf(const TagName &tag);
+    bool handleOutputTag(ScannedTag &tag, std::string_view &macroText);
+    bool handleSkippedTag(ScannedTag &tag, bool &endedSkip);
+    void openLoop(ScannedTag &tag);
+    void endIteration(ScannedTag &tag);
+    const std::string &readElse(ScannedTag &tag);
+    const std::string &readEndIf(ScannedTag &tag);
+    // Both leave m_pos after the tag and m_tagParams on its parameters; the
+    // declarations pass reads its tags afresh.
+    bool readParams(ScannedTag &tag);
     bool readParams(const TagName &tag);
     const std::string &requiredName(std::string_view reason) const;
     const Loop &loopAt(int index) const;
@@ -193,10 +214,15 @@ private:
     bool m_paramsBlock = false;
     bool m_conditionSkip = false;
 
-    // Scratch reused from tag to tag so that expanding allocates nothing.
-    StringParameters m_tagParams;
-    std::string m_tagName;
+    // The tags read so far (a deque keeps them in place as it grows), and
+    // for each position of the text the tag whose "<" stands there, once read.
+    std::deque<ScannedTag> m_scannedTags;
+    std::vector<ScannedTag *> m_tagAt;
     std::string m_nameScratch;
+    StringParameters m_declarationParams; // the declarations pass reads into these
+    const StringParameters *m_tagParams = &m_declarationParams; // of the tag last read
+
+    // Scratch reused from macro to macro.
     std::string m_macroValue;
     std::string m_translated;
 };
