@@ -8,8 +8,10 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <fcntl.h>
+#include <iterator>
 #include <limits>
 #include <unistd.h>
 
@@ -37,6 +39,58 @@ void appendHtmlLineBreaks(std::string_view text, std::string &out)
     out.append(text, from);
 }
 
+// The digits of |value| * 10^decimals, rounded half away from zero on the
+// value's shortest decimal form: the digits the user typed, not the binary
+// approximation's tail.
+std::string roundedDigits(double value, int decimals)
+{
+    char buf[40];
+    const auto written = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific).ptr;
+    const std::string_view sci(buf, static_cast<std::size_t>(written - buf));
+    const std::size_t e = sci.find('e');
+    std::string digits(1, sci[0]);
+    if (e > 1)
+        digits.append(sci.substr(2, e - 2));
+    int exponent = 0;
+    const char *expFirst = sci.data() + e + 1;
+    if (*expFirst == '+')
+        ++expFirst;
+    std::from_chars(expFirst, sci.data() + sci.size(), exponent);
+
+    const long keep = long{exponent} + 1 + decimals;
+    if (keep <= 0)
+        return keep == 0 && digits[0] >= '5' ? "1" : "0";
+    const auto kept = static_cast<std::size_t>(keep);
+    std::string scaled = digits.substr(0, kept);
+    scaled.resize(kept, '0');
+    if (digits.size() > kept && digits[kept] >= '5') {
+        std::size_t i = kept;
+        while (i > 0 && scaled[i - 1] == '9')
+            scaled[--i] = '0';
+        if (i == 0)
+            scaled.insert(scaled.begin(), '1');
+        else
+            ++scaled[i - 1];
+    }
+    return scaled;
+}
+
+// The same, quickly, when |value| * 10^decimals is a whole number far below
+// 2^53 (prices such as 700.50, areas such as 35.1): the shortest decimal
+// form then lies within 2^-13 of it, so rounding that form gives the same
+// digits, and building the form is the slow part.
+bool wholeWhenScaled(double value, int decimals, std::string &digits)
+{
+    constexpr double powersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    if (decimals < 0 || decimals >= static_cast<int>(std::size(powersOfTen)))
+        return false;
+    const double scaled = std::fabs(value) * powersOfTen[decimals];
+    if (!(scaled < 0x1p40) || scaled != std::floor(scaled))
+        return false;
+    digits = std::to_string(static_cast<std::uint64_t>(scaled));
+    return true;
+}
+
 } // namespace
 
 std::string formatFixed(double value, int decimals, char decimalSeparator, int width)
@@ -47,40 +101,9 @@ std::string formatFixed(double value, int decimals, char decimalSeparator, int w
     } else if (std::isinf(value)) {
         out = value < 0 ? "-INF" : "INF";
     } else {
-        // The shortest decimal form that reads back as the same double: the
-        // digits the user typed, not the binary approximation's tail.
-        char buf[40];
-        const auto written = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific).ptr;
-        const std::string_view sci(buf, static_cast<std::size_t>(written - buf));
-        const std::size_t e = sci.find('e');
-        std::string digits(1, sci[0]);
-        if (e > 1)
-            digits.append(sci.substr(2, e - 2));
-        int exponent = 0;
-        const char *expFirst = sci.data() + e + 1;
-        if (*expFirst == '+')
-            ++expFirst;
-        std::from_chars(expFirst, sci.data() + sci.size(), exponent);
-
-        // scaled: the digits of |value| * 10^decimals, rounded half away from zero.
-        const long keep = long{exponent} + 1 + decimals;
         std::string scaled;
-        if (keep <= 0) {
-            scaled = keep == 0 && digits[0] >= '5' ? "1" : "0";
-        } else {
-            const auto kept = static_cast<std::size_t>(keep);
-            scaled = digits.substr(0, kept);
-            scaled.resize(kept, '0');
-            if (digits.size() > kept && digits[kept] >= '5') {
-                std::size_t i = kept;
-                while (i > 0 && scaled[i - 1] == '9')
-                    scaled[--i] = '0';
-                if (i == 0)
-                    scaled.insert(scaled.begin(), '1');
-                else
-                    ++scaled[i - 1];
-            }
-        }
+        if (!wholeWhenScaled(value, decimals, scaled))
+            scaled = roundedDigits(value, decimals);
         const auto fraction = static_cast<std::size_t>(std::max(decimals, 0));
         if (scaled.size() <= fraction)
             scaled.insert(0, fraction + 1 - scaled.size(), '0');
@@ -335,28 +358,29 @@ void ListingPageGenerator::checkLoop(int index, const std::string &name, const S
 void ListingPageGenerator::getMacroValue(const std::string &name, const StringParameters &tagParams,
                                          std::string &value, bool &)
 {
-    if (name == "Wohnung") {
+    using namespace std::string_view_literals; // compared by length first: this runs for every macro
+    if (name == "Wohnung"sv) {
         value = currentRow().wohnung;
-    } else if (name == "Flaeche") {
+    } else if (name == "Flaeche"sv) {
         value = formatFixed(currentRow().flaeche, 1, m_decimalSeparator);
         value += " qm";
-    } else if (name == "Strasse") {
+    } else if (name == "Strasse"sv) {
         value = currentRow().strasse;
-    } else if (name == "PLZ") {
+    } else if (name == "PLZ"sv) {
         value = currentRow().plz;
-    } else if (name == "Ort") {
+    } else if (name == "Ort"sv) {
         value = currentRow().ort;
-    } else if (name == "Beschreibung") {
+    } else if (name == "Beschreibung"sv) {
         appendHtmlLineBreaks(currentRow().beschreibung, value);
-    } else if (name == "Miete" || name == "Nebenkosten") {
+    } else if (name == "Miete"sv || name == "Nebenkosten"sv) {
         const WebDataRow &row = currentRow();
-        value = formatFixed(name == "Miete" ? row.miete : row.nebenkosten, 2, m_decimalSeparator);
+        value = formatFixed(name == "Miete"sv ? row.miete : row.nebenkosten, 2, m_decimalSeparator);
         value += " \x80"; // the euro sign of Windows-1252
-    } else if (name == "FileName") {
+    } else if (name == "FileName"sv) {
         value = fileNamePart(pageFileName(pageAtOffset(tagParams)));
-    } else if (name == "PageNum") {
+    } else if (name == "PageNum"sv) {
         value = std::to_string(pageAtOffset(tagParams));
-    } else if (name == "TotalPageNum") {
+    } else if (name == "TotalPageNum"sv) {
         value = std::to_string(pageCount());
     }
 }
