@@ -184,6 +184,31 @@ TEST_F(UploadDialogTest, CancelStopsAfterThePageBeingSentAndQuits)
     EXPECT_FALSE(cancelButton->isEnabled());
 }
 
+TEST_F(UploadDialogTest, ClosingTheWindowDuringAnUploadOnlyHidesIt)
+{
+    bool hiddenWhileRunning = false;
+    ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
+        if (line.rfind("STOR ", 0) != 0)
+            return false;
+        s.reply("150 Daten bitte");
+        s.storeData(line);
+        QMetaObject::invokeMethod(upload.get(), [&] {
+            upload->close();
+            hiddenWhileRunning = hiddenWhileRunning || (!upload->isVisible() && upload->isRunning());
+        });
+        s.pause(100);
+        s.reply("226 Fertig");
+        return true;
+    }));
+    useServer(server.port(), "/web");
+    EXPECT_TRUE(upload->upload(2, writePages({"eins", "zwei"})));
+    server.finish();
+    EXPECT_TRUE(hiddenWhileRunning);
+    EXPECT_EQ(statuses, steps);
+    EXPECT_EQ(server.stored(), (std::vector<StoredFile>{{"liste.html", "eins"}, {"liste2.html", "zwei"}}));
+    EXPECT_FALSE(upload->isVisible());
+}
+
 TEST_F(UploadDialogTest, ClosingTheMainWindowCancelsTheUploadAndClosesAfterIt)
 {
     MainWindow window(app());
