@@ -12,15 +12,16 @@
 //   --template FILE        writes the benchmark template
 //   --listings-sql N       prints INSERTs (UTF-8) for the same N listings
 //   --snapshot-bytes N     prints the memory the snapshot of N listings takes
-//   --write-like SRC DST   writes the files of SRC anew into DST (held in
-//                          memory first) and prints the seconds it took
+//   --pack SRC PACK        packs the files of folder SRC into the file PACK
+//   --write-pack PACK DST  the reference process: reads PACK and writes its
+//                          files into the new folder DST; publish_bench.sh
+//                          times it whole, as it times kaviro-publish
 
 #include "common/cp1252.h"
 #include "generator/listingpagegenerator.h"
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,11 +29,13 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -142,22 +145,26 @@ Files readFolder(const fs::path &dir)
     return files;
 }
 
-// Creating and writing the files as plainly as the system allows: one
-// open, writes of at most 64 KiB, one close each.
+// Creating and writing a file as plainly as the system allows: one open,
+// writes of at most 64 KiB, one close.
+void writeFile(const fs::path &path, std::string_view bytes)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        std::abort();
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, std::min<std::size_t>(65536, bytes.size() - done));
+        if (n <= 0)
+            std::abort();
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+}
+
 void writeFiles(const fs::path &dir, const Files &files)
 {
-    for (const File &file : files) {
-        const int fd = ::open((dir / file.name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0)
-            std::abort();
-        for (std::size_t done = 0; done < file.bytes.size();) {
-            const ssize_t n = ::write(fd, file.bytes.data() + done, std::min<std::size_t>(65536, file.bytes.size() - done));
-            if (n <= 0)
-                std::abort();
-            done += static_cast<std::size_t>(n);
-        }
-        ::close(fd);
-    }
+    for (const File &file : files)
+        writeFile(dir / file.name, file.bytes);
 }
 
 std::size_t totalBytes(const Files &files)
@@ -253,17 +260,31 @@ int helperMode(int argc, char *argv[])
         std::printf("%zu\n", total);
         return 0;
     }
-    if (mode == "--write-like" && argc == 4) {
-        const Files files = readFolder(argv[2]);
-        fs::create_directories(argv[3]);
-        const auto start = std::chrono::steady_clock::now();
-        writeFiles(argv[3], files);
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        std::printf("%.3f\n", took.count());
+    // A pack is, per file, a line with the name and the size, then the bytes.
+    if (mode == "--pack" && argc == 4) {
+        std::ofstream pack(argv[3], std::ios::binary);
+        for (const File &file : readFolder(argv[2]))
+            pack << file.name << '\n' << file.bytes.size() << '\n' << file.bytes;
+        return pack ? 0 : 1;
+    }
+    if (mode == "--write-pack" && argc == 4) {
+        std::ifstream in(argv[2], std::ios::binary | std::ios::ate);
+        std::string pack(static_cast<std::size_t>(in.tellg()), '\0');
+        in.seekg(0).read(pack.data(), static_cast<std::streamsize>(pack.size()));
+        if (!in || ::mkdir(argv[3], 0777) != 0)
+            return 1;
+        const std::string_view bytes = pack;
+        for (std::size_t at = 0; at < bytes.size();) {
+            const std::size_t nameEnd = bytes.find('\n', at);
+            const std::size_t sizeEnd = bytes.find('\n', nameEnd + 1);
+            const std::size_t size = std::stoul(pack.substr(nameEnd + 1, sizeEnd - nameEnd - 1));
+            writeFile(fs::path(argv[3]) / bytes.substr(at, nameEnd - at), bytes.substr(sizeEnd + 1, size));
+            at = sizeEnd + 1 + size;
+        }
         return 0;
     }
     std::fputs("Aufruf: kaviro_publisher_bench [Benchmark-Optionen] | --template DATEI | --listings-sql N |"
-               " --snapshot-bytes N | --write-like QUELLE ZIEL\n",
+               " --snapshot-bytes N | --pack ORDNER PAKET | --write-pack PAKET ORDNER\n",
                stderr);
     return 2;
 }
