@@ -59,18 +59,21 @@ inline std::string cp1252ToUtf8(std::string_view text)
     return out;
 }
 
-// UTF-8 (a file name, say) as Windows-1252 bytes, for messages. A character
-// the code page cannot hold becomes an HTML numeric character reference
-// ("&#8364;" form), as toWindows1252 writes it; a byte that starts no valid
-// UTF-8 sequence is kept as it is.
-inline std::string utf8ToCp1252(std::string_view text)
+// Appends UTF-8 (a file name, the texts of an SQLite table) as Windows-1252
+// bytes. A character the code page cannot hold becomes an HTML numeric
+// character reference ("&#8364;" form), as toWindows1252 writes it; a byte
+// that starts no valid UTF-8 sequence is kept as it is.
+inline void appendUtf8AsCp1252(std::string &out, std::string_view text)
 {
-    std::string out;
-    out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
         if (lead < 0x80) {
-            out += text[i++];
+            // ASCII, the same in both, in one piece.
+            std::size_t end = i + 1;
+            while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80)
+                ++end;
+            out.append(text, i, end - i);
+            i = end;
             continue;
         }
         const std::size_t length = lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
@@ -99,6 +102,13 @@ inline std::string utf8ToCp1252(std::string_view text)
             out += ';';
         }
     }
+}
+
+inline std::string utf8ToCp1252(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    appendUtf8AsCp1252(out, text);
     return out;
 }
 

@@ -1,13 +1,14 @@
 #include "store/datamodule.h"
 
+#include "common/cp1252.h"
 #include "common/error.h"
 #include "store/windows1252.h"
 
 #include <QHash>
 #include <QSqlDriver>
 #include <QSqlQuery>
+#include <QUtf8StringView>
 
-#include <algorithm>
 #include <memory>
 #include <string_view>
 
@@ -126,9 +127,9 @@ private:
 
 // The same rows read through SQLite's own interface. Qt's driver turns each
 // text into UTF-16 and wraps every value in a QVariant, which costs more
-// than all the rest of the snapshot; here text stays UTF-8, and ASCII, the
-// same bytes in Windows-1252, is copied as it is. Values of other types are
-// wrapped as Qt's driver wraps them, so both readers give the same snapshot.
+// than all the rest of the snapshot; here valid UTF-8 text goes straight to
+// Windows-1252. Values of other types are wrapped as Qt's driver wraps them,
+// so both readers give the same snapshot.
 class SqliteRows : public SnapshotRows {
 public:
     SqliteRows(sqlite3 *db, const QString &statement) : m_db(db)
@@ -171,10 +172,13 @@ public:
             return;
         }
         const std::string_view utf8 = text(column);
-        if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-            out.append(utf8);
-        else
+        if (QUtf8StringView(utf8.data(), qsizetype(utf8.size())).isValidUtf8()) {
+            out.reserve(out.size() + utf8.size());
+            appendUtf8AsCp1252(out, utf8);
+        } else {
+            // With the decoder's replacement characters, as through Qt's driver.
             appendWindows1252(out, QString::fromUtf8(utf8));
+        }
     }
 
     double number(int column) const override

@@ -117,7 +117,7 @@ TEST_P(DataModuleTest, SnapshotReadsValuesOfAnyStoredTypeAsQtDoes)
          "\"Miete\", \"Nebenkosten\", \"Status\") VALUES "
          "('1 Bytes', X'31322E35', X'4BC3B66C6E', X'3031303939', X'', X'E2809320C3A4', X'3730302E35', NULL, TRUE), "
          "('2 Texte', 'viel', 'Ring 1', '', 'Köln', CAST(X'41E44220C3A4' AS TEXT), '12,5', ' 7 ', TRUE), "
-         "('3 Zahlen', 54, 'Weg', '53111', 'Bonn', 'ä – € Ω', 1e300, -0.0, TRUE)"_s);
+         "('3 Zahlen', 54, CAST(X'EFBBBF576567' AS TEXT), '53111', 'Bonn', 'ä – € Ω', 1e300, -0.0, TRUE)"_s);
     DataModule module;
     connect(module);
     module.table().setSort(u"Wohnung ASC"_s);
@@ -145,6 +145,7 @@ TEST_P(DataModuleTest, SnapshotReadsValuesOfAnyStoredTypeAsQtDoes)
     }
     EXPECT_EQ(module.webDataRow(0).strasse, "K\xF6ln");
     EXPECT_EQ(module.webDataRow(1).miete, 0.0); // "12,5" is no number
+    EXPECT_EQ(module.webDataRow(2).strasse, "&#65279;Weg"); // a byte order mark is a character here
 }
 
 TEST(ListingDate, FormatsShortDateAndLongTimeOfTheLocale)
