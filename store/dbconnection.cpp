@@ -34,6 +34,15 @@ void useLocalTimeZone(const QSqlDatabase &db)
     query.exec(QStringLiteral("SET TIME ZONE '%1'").arg(zone));
 }
 
+// SQLite sorts a table that has no fitting index (every sort of the
+// listings) in a temporary file; in memory the same sort is faster and
+// takes little more memory, which is freed as the sorted rows are read.
+void keepTemporaryDataInMemory(const QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    query.exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
+}
+
 } // namespace
 
 DbConnection::DbConnection(QObject *parent)
@@ -105,6 +114,8 @@ void DbConnection::open()
                 failure = errorText(db.lastError());
             else if (settings.provider == Provider::PostgreSQL)
                 useLocalTimeZone(db);
+            else if (settings.provider == Provider::SQLite)
+                keepTemporaryDataInMemory(db);
         }
     }
     if (!failure.isEmpty()) {
