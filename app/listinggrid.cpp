@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
 #include <array>
 
 using namespace Qt::StringLiterals;
@@ -318,6 +319,7 @@ void ListingGrid::setListingModel(QAbstractItemModel *model)
         m_delegate = new GridDelegate(this, m_columns);
         setItemDelegate(m_delegate);
         connect(m_columns, &QAbstractItemModel::modelReset, this, &ListingGrid::layColumns);
+        connect(m_columns, &QAbstractItemModel::rowsRemoved, this, [this] { m_removingRows = std::max(0, m_removingRows - 1); });
     }
     m_columns->setSourceModel(model);
     layColumns();
@@ -413,6 +415,16 @@ void ListingGrid::currentChanged(const QModelIndex &current, const QModelIndex &
     if (current.isValid())
         m_lastColumn = current.column();
     verticalHeader()->viewport()->update();
+    if (m_removingRows == 0 && current.isValid() && current.row() != previous.row())
+        emit rowChosen(current.row());
+}
+
+// The view moves its current index off rows about to go; that is no choice
+// of the user's.
+void ListingGrid::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end)
+{
+    ++m_removingRows;
+    QTableView::rowsAboutToBeRemoved(parent, start, end);
 }
 
 } // namespace kaviro

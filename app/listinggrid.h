@@ -54,6 +54,10 @@ public:
     void discardCell();
 
 signals:
+    // Another row became current by the user's doing (a click, a key). Not
+    // sent when rows are taken away under the current one: the table moves
+    // itself then, and answering would re-enter it.
+    void rowChosen(int row);
     // The user changed a cell's text in its editor (before it is committed).
     void cellEdited();
     // A cell editor refused to close: what was typed is no number.
@@ -63,6 +67,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
 
 private:
     friend class GridDelegate;
@@ -76,6 +81,7 @@ private:
     GridDelegate *m_delegate = nullptr;
     QPointer<QWidget> m_editor;
     int m_lastColumn = -1;
+    int m_removingRows = 0;
 };
 
 } // namespace kaviro

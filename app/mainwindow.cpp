@@ -290,12 +290,20 @@ void MainWindow::applySort()
 
 // ------------------------------------------------------------------ commands
 
-void MainWindow::postPendingEdit()
+namespace {
+
+bool isEditing(const ListingTable *listings)
+{
+    return listings
+        && (listings->state() == ListingTable::State::Edit || listings->state() == ListingTable::State::Insert);
+}
+
+} // namespace
+
+void MainWindow::submitEditors()
 {
     m_ui->DBGrid1->commitCell();
-    ListingTable *listings = table();
-    if (!listings
-        || (listings->state() != ListingTable::State::Edit && listings->state() != ListingTable::State::Insert))
+    if (!isEditing(table()))
         return;
     for (const NumberEdit *edit : {m_ui->dbeFlaeche, m_ui->dbeMiete, m_ui->dbeNebenkosten}) {
         if (!edit->hasValidText())
@@ -304,7 +312,13 @@ void MainWindow::postPendingEdit()
     m_syncing = true;
     m_mapper->submit();
     m_syncing = false;
-    listings->post();
+}
+
+void MainWindow::postPendingEdit()
+{
+    submitEditors();
+    if (ListingTable *listings = table(); isEditing(listings))
+        listings->post();
 }
 
 void MainWindow::acOptionenExecute()
@@ -427,11 +441,10 @@ void MainWindow::bindTable()
         mapEditors();
         showCurrentRow();
     });
-    connect(m_ui->DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current) {
-                if (!m_syncing && current.isValid())
-                    gridRowChosen(current.row());
-            });
+    connect(m_ui->DBGrid1, &ListingGrid::rowChosen, this, [this](int row) {
+        if (!m_syncing)
+            gridRowChosen(row);
+    });
     showCurrentRow();
 }
 
@@ -501,7 +514,7 @@ void MainWindow::gridRowChosen(int row)
     if (!listings || row == listings->currentRow())
         return;
     command([this, listings, row] {
-        postPendingEdit();
+        submitEditors();
         listings->setCurrentRow(row);
     });
     showCurrentRow();
@@ -524,23 +537,23 @@ void MainWindow::navigatorClicked(RecordNavigator::Button which)
     command([this, listings, which] {
         switch (which) {
         case RecordNavigator::First:
-            postPendingEdit();
+            submitEditors();
             listings->first();
             break;
         case RecordNavigator::Prior:
-            postPendingEdit();
+            submitEditors();
             listings->prior();
             break;
         case RecordNavigator::Next:
-            postPendingEdit();
+            submitEditors();
             listings->next();
             break;
         case RecordNavigator::Last:
-            postPendingEdit();
+            submitEditors();
             listings->last();
             break;
         case RecordNavigator::Insert:
-            postPendingEdit();
+            submitEditors();
             listings->insert();
             m_ui->dbeWohnung->setFocus();
             break;
@@ -564,7 +577,7 @@ void MainWindow::navigatorClicked(RecordNavigator::Button which)
             listings->cancel();
             break;
         case RecordNavigator::Refresh:
-            postPendingEdit();
+            submitEditors();
             listings->refresh();
             break;
         }

@@ -50,8 +50,13 @@ public:
     void formShow();
     // Opens the listing table and reports when that fails.
     void checkTableOpen();
-    // Writes the listing being edited or entered, if any. Throws what the
-    // table throws; the commands below call it first.
+    // Hands what the editors and an open grid cell hold to the listing being
+    // edited or entered, without writing it; throws for an area or amount
+    // that is no number. Moving to another row then writes a changed
+    // listing and drops an unchanged new one, as the table does.
+    void submitEditors();
+    // Writes the listing being edited or entered, if any, changed or not.
+    // Throws what the table throws; the commands below call it first.
     void postPendingEdit();
 
     void applySort();

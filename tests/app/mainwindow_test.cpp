@@ -552,6 +552,41 @@ TEST_F(MainWindowTest, NewListingIsStampedOnItsFirstSaveOnly)
     EXPECT_EQ(ListingTable::toDateTime(dbValue(stampSql)), first);
 }
 
+TEST_F(MainWindowTest, CancelOrMovingOnDropsAnUntouchedNewListingAndMovingOnWritesATypedOne)
+{
+    auto program = startOnFixture();
+    auto *grid = program->child<ListingGrid>("DBGrid1");
+    const auto count = [this] { return dbValue(u"SELECT COUNT(*) FROM Wohnungen"_s).toInt(); };
+    const std::function<void()> moves[] = {
+        [&] { program->click(RecordNavigator::Cancel); },
+        [&] { program->click(RecordNavigator::Next); },
+        [&] { program->click(RecordNavigator::Last); },
+        [&] { grid->setCurrentIndex(grid->model()->index(2, grid->columnOf("Ort"))); },
+        [&] { program->click(RecordNavigator::Insert); },
+    };
+    for (const auto &move : moves) {
+        program->click(RecordNavigator::First);
+        program->click(RecordNavigator::Insert);
+        ASSERT_EQ(program->table().state(), ListingTable::State::Insert);
+        move();
+        if (program->table().state() == ListingTable::State::Insert)
+            program->click(RecordNavigator::Cancel);
+        EXPECT_EQ(program->table().state(), ListingTable::State::Browse);
+        EXPECT_EQ(count(), 4);
+        EXPECT_EQ(grid->currentIndex().row(), program->table().currentRow());
+    }
+    program->click(RecordNavigator::First);
+    program->click(RecordNavigator::Insert);
+    program->click(RecordNavigator::Cancel);
+    EXPECT_EQ(program->currentWohnung(), u"Altbau Nord"_s);
+    program->click(RecordNavigator::Insert);
+    QTest::keyClicks(program->child<QLineEdit>("dbeWohnung"), u"Neubau"_s);
+    program->click(RecordNavigator::Next);
+    EXPECT_EQ(count(), 5);
+    EXPECT_EQ(dbValue(u"SELECT COUNT(*) FROM Wohnungen WHERE Wohnung = 'Neubau' AND Timestamp IS NOT NULL"_s).toInt(), 1);
+    EXPECT_TRUE(program->desktop.messageBoxes().empty());
+}
+
 TEST_F(MainWindowTest, ClearingTheDateStoresAnEmptyColumn)
 {
     auto program = startOnFixture();
