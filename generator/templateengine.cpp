@@ -176,25 +176,28 @@ bool TemplateEngine::readParams(ScannedTag &tag)
 
 TemplateEngine::ScannedTag *TemplateEngine::nextTag(std::size_t from)
 {
+    if (from < m_nextTag.size() && m_nextTag[from])
+        return m_nextTag[from];
     const std::size_t open = m_text.find('<', from);
     if (open == npos)
         return nullptr;
-    ScannedTag *&entry = m_tagAt[open];
-    if (!entry) {
-        TagName tag;
-        findTag(m_text, open, true, m_nameScratch, tag);
-        entry = &m_scannedTags.emplace_back();
-        entry->open = open;
-        entry->name.assign(tag.name);
-        entry->word = classify(tag.name);
+    ScannedTag *&tag = m_nextTag[open];
+    if (!tag) {
+        TagName name;
+        findTag(m_text, open, true, m_nameScratch, name);
+        tag = &m_scannedTags.emplace_back();
+        tag->open = open;
+        tag->name.assign(name.name);
+        tag->word = classify(name.name);
     }
-    return entry;
+    m_nextTag[from] = tag;
+    return tag;
 }
 
 void TemplateEngine::forgetScannedTags()
 {
     m_scannedTags.clear();
-    m_tagAt.assign(m_text.size(), nullptr);
+    m_nextTag.assign(m_text.size(), nullptr);
 }
 
 const std::string &TemplateEngine::requiredName(std::string_view reason) const

@@ -215,9 +215,10 @@ private:
     bool m_conditionSkip = false;
 
     // The tags read so far (a deque keeps them in place as it grows), and
-    // for each position of the text the tag whose "<" stands there, once read.
+    // for each position of the text the first tag at or after it, once
+    // looked up from there.
     std::deque<ScannedTag> m_scannedTags;
-    std::vector<ScannedTag *> m_tagAt;
+    std::vector<ScannedTag *> m_nextTag;
     std::string m_nameScratch;
     StringParameters m_declarationParams; // the declarations pass reads into these
     const StringParameters *m_tagParams = &m_declarationParams; // of the tag last read
