@@ -83,6 +83,23 @@ protected:
             m_pages.write(pageName(std::int32_t(i + 1)), pages[i]);
         return [this](std::int32_t n) { return m_pages.path() + "/" + pageName(n); };
     }
+    // A server that takes each page slowly: while the page is on its way,
+    // `meanwhile` runs on the test's thread (the upload's waits keep events
+    // flowing there), and the page is confirmed `pauseMs` later.
+    static ScriptedServer::Script slowPages(std::function<void()> meanwhile, int pauseMs)
+    {
+        return ScriptedServer::ftp([meanwhile, pauseMs](ScriptedServer::Session &s, const std::string &line) {
+            if (line.rfind("STOR ", 0) != 0)
+                return false;
+            s.reply("150 Daten bitte");
+            s.storeData(line);
+            QMetaObject::invokeMethod(qApp, meanwhile);
+            s.pause(pauseMs);
+            s.reply("226 Fertig");
+            return true;
+        });
+    }
+
     static std::string pageName(std::int32_t n)
     {
         return n == 1 ? "liste.html" : "liste" + std::to_string(n) + ".html";
@@ -152,19 +169,12 @@ TEST_F(UploadDialogTest, CancelStopsAfterThePageBeingSentAndQuits)
 {
     bool startedAgain = true;
     // While page 1 is on its way: press "Abbrechen" and try a second upload.
-    ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
-        if (line.rfind("STOR ", 0) != 0)
-            return false;
-        s.reply("150 Daten bitte");
-        s.storeData(line);
-        QMetaObject::invokeMethod(upload.get(), [&] {
+    ScriptedServer server(slowPages(
+        [&] {
             startedAgain = upload->upload(1, [](std::int32_t) { return std::string("/nirgends"); });
             QTest::mouseClick(upload->findChild<QPushButton *>(u"btnCancel"_s), Qt::LeftButton);
-        });
-        s.pause(300);
-        s.reply("226 Fertig");
-        return true;
-    }));
+        },
+        300));
     useServer(server.port(), "/web");
     const Uploader::PageFileName names = writePages({"eins", "zwei", "drei"});
     auto *cancelButton = upload->findChild<QPushButton *>(u"btnCancel"_s);
@@ -187,19 +197,12 @@ TEST_F(UploadDialogTest, CancelStopsAfterThePageBeingSentAndQuits)
 TEST_F(UploadDialogTest, ClosingTheWindowDuringAnUploadOnlyHidesIt)
 {
     bool hiddenWhileRunning = false;
-    ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
-        if (line.rfind("STOR ", 0) != 0)
-            return false;
-        s.reply("150 Daten bitte");
-        s.storeData(line);
-        QMetaObject::invokeMethod(upload.get(), [&] {
+    ScriptedServer server(slowPages(
+        [&] {
             upload->close();
             hiddenWhileRunning = hiddenWhileRunning || (!upload->isVisible() && upload->isRunning());
-        });
-        s.pause(100);
-        s.reply("226 Fertig");
-        return true;
-    }));
+        },
+        100));
     useServer(server.port(), "/web");
     EXPECT_TRUE(upload->upload(2, writePages({"eins", "zwei"})));
     server.finish();
@@ -219,16 +222,7 @@ TEST_F(UploadDialogTest, ClosingTheMainWindowCancelsTheUploadAndClosesAfterIt)
         closed = true;
         closedDuringUpload = upload->isRunning();
     });
-    ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
-        if (line.rfind("STOR ", 0) != 0)
-            return false;
-        s.reply("150 Daten bitte");
-        s.storeData(line);
-        QMetaObject::invokeMethod(&window, [&] { window.close(); });
-        s.pause(300);
-        s.reply("226 Fertig");
-        return true;
-    }));
+    ScriptedServer server(slowPages([&] { window.close(); }, 300));
     useServer(server.port(), "/web");
 
     EXPECT_FALSE(upload->upload(2, writePages({"eins", "zwei"})));
