@@ -62,9 +62,11 @@ inline std::string cp1252ToUtf8(std::string_view text)
 // Appends UTF-8 (a file name, the texts of an SQLite table) as Windows-1252
 // bytes. A character the code page cannot hold becomes an HTML numeric
 // character reference ("&#8364;" form), as toWindows1252 writes it; a byte
-// that starts no valid UTF-8 sequence is kept as it is.
-inline void appendUtf8AsCp1252(std::string &out, std::string_view text)
+// that starts no valid UTF-8 sequence is kept as it is. False when there was
+// such a byte.
+inline bool appendUtf8AsCp1252(std::string &out, std::string_view text)
 {
+    bool allValid = true;
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
         if (lead < 0x80) {
@@ -90,6 +92,7 @@ inline void appendUtf8AsCp1252(std::string &out, std::string_view text)
         if (valid && (cp < smallest[length] || (cp >= 0xD800 && cp < 0xE000) || cp > 0x10FFFF))
             valid = false;
         if (!valid) {
+            allValid = false;
             out += text[i++];
             continue;
         }
@@ -102,6 +105,7 @@ inline void appendUtf8AsCp1252(std::string &out, std::string_view text)
             out += ';';
         }
     }
+    return allValid;
 }
 
 inline std::string utf8ToCp1252(std::string_view text)

@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QSqlDriver>
 #include <QSqlQuery>
-#include <QUtf8StringView>
 
 #include <memory>
 #include <string_view>
@@ -172,11 +171,12 @@ public:
             return;
         }
         const std::string_view utf8 = text(column);
-        if (QUtf8StringView(utf8.data(), qsizetype(utf8.size())).isValidUtf8()) {
-            out.reserve(out.size() + utf8.size());
-            appendUtf8AsCp1252(out, utf8);
-        } else {
-            // With the decoder's replacement characters, as through Qt's driver.
+        const std::size_t start = out.size();
+        out.reserve(start + utf8.size());
+        if (!appendUtf8AsCp1252(out, utf8)) {
+            // Not UTF-8 throughout: with the decoder's replacement
+            // characters instead, as through Qt's driver.
+            out.resize(start);
             appendWindows1252(out, QString::fromUtf8(utf8));
         }
     }
