@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -70,8 +71,14 @@ inline bool appendUtf8AsCp1252(std::string &out, std::string_view text)
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
         if (lead < 0x80) {
-            // ASCII, the same in both, in one piece.
+            // ASCII, the same in both, in one piece; found eight bytes at a
+            // time while none of them has its high bit set.
             std::size_t end = i + 1;
+            for (std::uint64_t eight; end + 8 <= text.size(); end += 8) {
+                std::memcpy(&eight, text.data() + end, 8);
+                if (eight & 0x8080808080808080ULL)
+                    break;
+            }
             while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80)
                 ++end;
             out.append(text, i, end - i);

@@ -8,8 +8,10 @@
 #include <QSqlDriver>
 #include <QSqlQuery>
 
+#include <functional>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 
 #include <sqlite3.h>
 
@@ -103,6 +105,17 @@ void appendValue(std::string &out, const QVariant &value)
         appendWindows1252(out, value.toString());
 }
 
+void appendDate(std::string &out, const QVariant &value, DateFormatter &dates)
+{
+    if (value.isNull())
+        return;
+    QDate date;
+    QTime time;
+    if (!dateAndTime(value, date, time))
+        throw windows1252Error(QStringLiteral("Ungültiges Datum im Feld \"ZuMietenAb\": %1").arg(value.toString()));
+    dates.append(out, date, time);
+}
+
 // The snapshot's columns, row by row, forward only.
 class SnapshotRows {
 public:
@@ -112,6 +125,10 @@ public:
     virtual QVariant value(int column) const = 0;
     virtual void appendText(std::string &out, int column) const { appendValue(out, value(column)); }
     virtual double number(int column) const { return value(column).toDouble(); }
+    virtual void appendDate(std::string &out, int column, DateFormatter &dates)
+    {
+        kaviro::appendDate(out, value(column), dates);
+    }
 };
 
 class QueryRows : public SnapshotRows {
@@ -189,6 +206,24 @@ public:
         return value(column).toDouble();
     }
 
+    // Listings share few distinct dates: each stored text is read and
+    // formatted once.
+    void appendDate(std::string &out, int column, DateFormatter &dates) override
+    {
+        if (sqlite3_column_type(m_statement, column) != SQLITE_TEXT) {
+            SnapshotRows::appendDate(out, column, dates);
+            return;
+        }
+        const std::string_view stored = text(column);
+        auto known = m_dates.find(stored);
+        if (known == m_dates.end()) {
+            std::string formatted;
+            SnapshotRows::appendDate(formatted, column, dates);
+            known = m_dates.emplace(stored, std::move(formatted)).first;
+        }
+        out += known->second;
+    }
+
 private:
     std::string_view text(int column) const
     {
@@ -201,8 +236,14 @@ private:
         throw windows1252Error(QString::fromUtf8(sqlite3_errmsg(m_db)));
     }
 
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    };
+
     sqlite3 *m_db;
     sqlite3_stmt *m_statement = nullptr;
+    std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> m_dates; // stored text: snapshot text
 };
 
 // The SQLite connection behind db, or nullptr for other drivers.
@@ -283,15 +324,7 @@ bool DataModule::buildWebData()
         query->appendText(row.beschreibung, 5);
         row.miete = query->number(6);
         row.nebenkosten = query->number(7);
-        const QVariant available = query->value(8);
-        if (!available.isNull()) {
-            QDate date;
-            QTime time;
-            if (!dateAndTime(available, date, time))
-                throw windows1252Error(
-                    QStringLiteral("Ungültiges Datum im Feld \"ZuMietenAb\": %1").arg(available.toString()));
-            dates.append(row.zuMietenAb, date, time);
-        }
+        query->appendDate(row.zuMietenAb, 8, dates);
     }
     m_webData = std::move(rows);
     m_webDataCount = int(m_webData.size());

@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "store/listingdatabase.h"
 #include "store/windows1252.h"
+#include "tests/support/failure.h"
 
 #include <QFile>
 #include <QSqlQuery>
@@ -146,6 +147,35 @@ TEST_P(DataModuleTest, SnapshotReadsValuesOfAnyStoredTypeAsQtDoes)
     EXPECT_EQ(module.webDataRow(0).strasse, "K\xF6ln");
     EXPECT_EQ(module.webDataRow(1).miete, 0.0); // "12,5" is no number
     EXPECT_EQ(module.webDataRow(2).strasse, "&#65279;Weg"); // a byte order mark is a character here
+}
+
+// Dates that SQLite holds as text: equal ones come out alike (each stored
+// text is formatted once), one that is no date fails the build with it.
+TEST_P(DataModuleTest, SnapshotDatesFromStoredTexts)
+{
+    if (isPostgres())
+        GTEST_SKIP() << "PostgreSQL keeps the column types";
+    exec(u"INSERT INTO \"Wohnungen\" (\"Wohnung\", \"ZuMietenAb\", \"Status\") VALUES "
+         "('A', '2025-08-01 15:30:00', TRUE), ('B', '2025-08-01 15:30:00', TRUE), ('C', '2025-08-01', TRUE), "
+         "('D', '2025-08-01', TRUE)"_s);
+    DataModule module;
+    module.setLocale(german);
+    connect(module);
+    module.table().setSort(u"Wohnung ASC"_s);
+    ASSERT_TRUE(module.buildWebData());
+    ASSERT_EQ(module.webDataCount(), 4);
+    EXPECT_EQ(module.webDataRow(0).zuMietenAb, "01.08.25 15:30:00");
+    EXPECT_EQ(module.webDataRow(1).zuMietenAb, "01.08.25 15:30:00");
+    EXPECT_EQ(module.webDataRow(2).zuMietenAb, "01.08.25");
+    EXPECT_EQ(module.webDataRow(3).zuMietenAb, "01.08.25");
+
+    for (const QString &stored : {u"'bald'"_s, u"'2025-13-01'"_s, u"20250801"_s}) {
+        exec(u"UPDATE \"Wohnungen\" SET \"ZuMietenAb\" = %1 WHERE \"Wohnung\" = 'D'"_s.arg(stored));
+        QString shown = stored;
+        shown.remove(u'\'');
+        EXPECT_EQ(test::failureOf([&] { module.buildWebData(); }),
+                  "Ung\xFCltiges Datum im Feld \"ZuMietenAb\": " + shown.toStdString());
+    }
 }
 
 TEST(ListingDate, FormatsShortDateAndLongTimeOfTheLocale)
