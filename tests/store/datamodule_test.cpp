@@ -23,7 +23,17 @@ std::vector<std::string> wohnungen(const DataModule &module)
     return result;
 }
 
-class DataModuleTest : public StoreTest {};
+class DataModuleTest : public StoreTest {
+protected:
+    // Connects the module with German dates, sorts by Wohnung and builds.
+    void connectAndBuild(DataModule &module)
+    {
+        module.setLocale(german);
+        connect(module);
+        module.table().setSort(u"Wohnung ASC"_s);
+        ASSERT_TRUE(module.buildWebData());
+    }
+};
 
 TEST_P(DataModuleTest, SnapshotHoldsTheActiveListingsInTheTableOrder)
 {
@@ -77,10 +87,7 @@ TEST_P(DataModuleTest, SnapshotConvertsNullsTextsAndDates)
          "('Leer', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, TRUE), "
          "('Mitternacht', 10, '', '', '', '', 0, 0, '2025-09-01 00:00:00', TRUE)"_s);
     DataModule module;
-    module.setLocale(german);
-    connect(module);
-    module.table().setSort(u"Wohnung ASC"_s);
-    ASSERT_TRUE(module.buildWebData());
+    connectAndBuild(module);
     ASSERT_EQ(module.webDataCount(), 3);
 
     WebDataRow full;
@@ -120,9 +127,7 @@ TEST_P(DataModuleTest, SnapshotReadsValuesOfAnyStoredTypeAsQtDoes)
          "('2 Texte', 'viel', 'Ring 1', '', 'Köln', CAST(X'41E44220C3A4' AS TEXT), '12,5', ' 7 ', TRUE), "
          "('3 Zahlen', 54, CAST(X'EFBBBF576567' AS TEXT), '53111', 'Bonn', 'ä – € Ω', 1e300, -0.0, TRUE)"_s);
     DataModule module;
-    connect(module);
-    module.table().setSort(u"Wohnung ASC"_s);
-    ASSERT_TRUE(module.buildWebData());
+    connectAndBuild(module);
     ASSERT_EQ(module.webDataCount(), 3);
 
     QSqlQuery query(m_admin->database());
@@ -159,10 +164,7 @@ TEST_P(DataModuleTest, SnapshotDatesFromStoredTexts)
          "('A', '2025-08-01 15:30:00', TRUE), ('B', '2025-08-01 15:30:00', TRUE), ('C', '2025-08-01', TRUE), "
          "('D', '2025-08-01', TRUE)"_s);
     DataModule module;
-    module.setLocale(german);
-    connect(module);
-    module.table().setSort(u"Wohnung ASC"_s);
-    ASSERT_TRUE(module.buildWebData());
+    connectAndBuild(module);
     ASSERT_EQ(module.webDataCount(), 4);
     EXPECT_EQ(module.webDataRow(0).zuMietenAb, "01.08.25 15:30:00");
     EXPECT_EQ(module.webDataRow(1).zuMietenAb, "01.08.25 15:30:00");
