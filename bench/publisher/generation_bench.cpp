@@ -22,6 +22,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -134,6 +135,9 @@ struct File {
 };
 using Files = std::vector<File>;
 
+// The pages of a folder in the order the generator writes them (bench.html,
+// bench2.html, ..., bench20000.html), not in the folder's own order, so that
+// the reference creates the same files in the same order.
 Files readFolder(const fs::path &dir)
 {
     Files files;
@@ -142,6 +146,9 @@ Files readFolder(const fs::path &dir)
         files.push_back({entry.path().filename().string(),
                          std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())});
     }
+    std::sort(files.begin(), files.end(), [](const File &a, const File &b) {
+        return a.name.size() != b.name.size() ? a.name.size() < b.name.size() : a.name < b.name;
+    });
     return files;
 }
 
