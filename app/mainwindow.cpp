@@ -4,6 +4,7 @@
 
 #include "app/appcontext.h"
 #include "app/desktop.h"
+#include "app/messages.h"
 #include "common/cp1252.h"
 #include "common/version.h"
 #include "generator/listingpagegenerator.h"
@@ -47,14 +48,10 @@ private:
 
 namespace {
 
-const QString connectionFailedText = u"Die Verbindung zur Datenbank konnte nicht hergestellt werden.\r"
-                                     "Prüfen Sie die Einstellung in den Datenbankoptionen."_s;
-const QString tableFailedText = u"Die Verbindung zu den Tabellen der Datenbank konnte nicht hergestellt "
-                                "werden.\rPrüfen Sie die Einstellung in den Datenbankoptionen."_s;
-const QString noTableText = u"Es wurden keine HTML-Seiten erzeugt, weil keine Tabelle mit Wohnungen "
-                            "geöffnet ist.\rPrüfen Sie die Einstellung in den Datenbankoptionen."_s;
-const QString noTemplateText = u"Die Vorlagendatei \"%1\" wurde nicht gefunden.\rPrüfen Sie die Einstellung auf "
-                               "der Seite \"Template\" der Optionen."_s;
+const QString connectionFailedText = QString::fromUtf8(messages::connectionFailed);
+const QString tableFailedText = QString::fromUtf8(messages::tableFailed);
+const QString noTableText = QString::fromUtf8(messages::noTable);
+const QString noTemplateText = QString::fromUtf8(messages::noTemplate);
 
 // Restores the normal cursor however generation ends.
 class BusyCursor {

@@ -9,6 +9,7 @@
 // template and every kaviro::Error message are Windows-1252 and are converted
 // on the way out.
 
+#include "app/messages.h"
 #include "common/cp1252.h"
 #include "common/error.h"
 #include "common/filename.h"
@@ -49,14 +50,6 @@ constexpr const char *usage =
     "\n"
     "Rückgabewert 0, wenn die Seiten geschrieben (und mit --upload übertragen)\n"
     "wurden, sonst 1 (2 bei falschem Aufruf).\n";
-
-// Texts of the desktop program's message boxes; "\r" there breaks the line.
-constexpr const char *connectionFailedText = "Die Verbindung zur Datenbank konnte nicht hergestellt werden.\r"
-                                             "Prüfen Sie die Einstellung in den Datenbankoptionen.";
-constexpr const char *tableFailedText = "Die Verbindung zu den Tabellen der Datenbank konnte nicht hergestellt "
-                                        "werden.\rPrüfen Sie die Einstellung in den Datenbankoptionen.";
-constexpr const char *noTableText = "Es wurden keine HTML-Seiten erzeugt, weil keine Tabelle mit Wohnungen "
-                                    "geöffnet ist.\rPrüfen Sie die Einstellung in den Datenbankoptionen.";
 
 // A message box text for the terminal: its line breaks as the terminal's.
 void printError(std::string text)
@@ -236,18 +229,18 @@ int publish(const Options &options)
     } catch (const Error &error) {
         // The window shows the message alone; here the cause helps whoever
         // reads a scheduler's log.
-        printError(std::string(connectionFailedText) + "\r(" + cp1252ToUtf8(error.what()) + ")");
+        printError(std::string(messages::connectionFailed) + "\r(" + cp1252ToUtf8(error.what()) + ")");
         return 1;
     }
     if (!data.openTable()) {
-        printError(tableFailedText);
+        printError(messages::tableFailed);
         return 1;
     }
 
     try {
         data.table().setSort(QString::fromUtf8(options.sort));
         if (!data.buildWebData()) {
-            printError(noTableText);
+            printError(messages::noTable);
             return 1;
         }
     } catch (const Error &error) {
@@ -255,15 +248,14 @@ int publish(const Options &options)
         return 1;
     }
 
-    // The window hands the generator an empty name when the template file is
-    // missing and so writes an empty ".html" (or pages of a template loaded
-    // earlier in the same run, which this program never has). Here that
-    // would report success for a useless page, so it is an error.
+    // As in the window: without the template file the generator would write
+    // an empty ".html" and report success, so it is an error.
     const std::string templateFile = cp1252ToUtf8(settings.templateFilename);
     if (!isRegularFile(templateFile)) {
         data.clearWebData();
-        printError("Die Vorlagendatei \"" + templateFile +
-                   "\" wurde nicht gefunden.\rPrüfen Sie die Einstellung auf der Seite \"Template\" der Optionen.");
+        std::string text = messages::noTemplate;
+        text.replace(text.find("%1"), 2, templateFile);
+        printError(text);
         return 1;
     }
 
