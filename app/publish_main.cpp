@@ -10,6 +10,7 @@
 // on the way out.
 
 #include "app/messages.h"
+#include "app/publishinfo.h"
 #include "common/cp1252.h"
 #include "common/error.h"
 #include "common/filename.h"
@@ -35,21 +36,6 @@
 namespace {
 
 using namespace kaviro;
-
-constexpr const char *usage =
-    "Aufruf: kaviro-publish [--settings DATEI] [--sort \"Feld ASC|DESC\"] [--upload]\n"
-    "\n"
-    "Erzeugt die HTML-Seiten der aktiven Wohnungen wie \"HTML erzeugen\" im Programm\n"
-    "Kaviro und nennt die geschriebenen Dateien.\n"
-    "\n"
-    "  --settings DATEI  die Einstellungsdatei (Vorgabe: kaviro.ini im Ordner der\n"
-    "                    Programme)\n"
-    "  --sort TEXT       die Reihenfolge der Wohnungen, etwa \"Ort DESC\" (Vorgabe:\n"
-    "                    \"Wohnung ASC\")\n"
-    "  --upload          überträgt die Seiten danach per FTP wie \"FTP Upload\"\n"
-    "\n"
-    "Rückgabewert 0, wenn die Seiten geschrieben (und mit --upload übertragen)\n"
-    "wurden, sonst 1 (2 bei falschem Aufruf).\n";
 
 // A message box text for the terminal: its line breaks as the terminal's.
 void printError(std::string text)
@@ -78,8 +64,9 @@ bool isRegularFile(const std::string &path)
 
 std::string defaultSettingsFile()
 {
+    // The desktop program's file, which lives beside this one.
     const std::string program = programFilePath();
-    return program.substr(0, program.rfind('/') + 1) + "kaviro.ini";
+    return settingsFileName(program.substr(0, program.rfind('/') + 1) + "kaviro");
 }
 
 char localeDecimalSeparator()
@@ -95,12 +82,13 @@ struct Options {
 };
 
 // False after printing the usage: an unknown or incomplete argument.
-bool parseArguments(int argc, char *argv[], Options &options, bool &help)
+// --help and --version put their text into info.
+bool parseArguments(int argc, char *argv[], Options &options, std::string &info)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            help = true;
+        if (arg == "--help" || arg == "-h" || arg == "--version") {
+            info = arg == "--version" ? publishVersion() : publishUsage(defaultSettingsFile());
             return true;
         }
         if (arg == "--upload") {
@@ -112,7 +100,8 @@ bool parseArguments(int argc, char *argv[], Options &options, bool &help)
             (isSettings ? options.settingsFile : options.sort) = argv[++i];
             continue;
         }
-        std::fprintf(stderr, "Unbekannter oder unvollständiger Parameter: %s\n\n%s", argv[i], usage);
+        std::fprintf(stderr, "Unbekannter oder unvollständiger Parameter: %s\n\n%s", argv[i],
+                     publishUsage(defaultSettingsFile()).c_str());
         return false;
     }
     return true;
@@ -290,11 +279,11 @@ int main(int argc, char *argv[])
     // Qt loads its SQL drivers as plugins, which needs the application object.
     QCoreApplication app(argc, argv);
     Options options;
-    bool help = false;
-    if (!parseArguments(argc, argv, options, help))
+    std::string info;
+    if (!parseArguments(argc, argv, options, info))
         return 2;
-    if (help) {
-        std::fputs(usage, stdout);
+    if (!info.empty()) {
+        std::fputs(info.c_str(), stdout);
         return 0;
     }
     try {

@@ -8,12 +8,16 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 #include <iomanip>
 #include <locale>
 #include <sstream>
+#include <pwd.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kaviro {
 
@@ -23,6 +27,65 @@ constexpr std::string_view sectionApplication = "Application";
 constexpr std::string_view sectionTemplate = "Template";
 constexpr std::string_view sectionFtp = "FTP";
 constexpr std::string_view sectionDatabase = "Database";
+
+#ifdef KAVIRO_INSTALLED_SETTINGS
+constexpr bool installedSettings = true;
+#else
+constexpr bool installedSettings = false;
+#endif
+
+bool isRegularFile(const std::string &path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string_view folderOf(std::string_view path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string_view(".") : path.substr(0, slash);
+}
+
+// The programs are built into build/bin, beside the build folder's cache.
+bool isInBuildFolder(std::string_view programPath)
+{
+    const std::string folder(folderOf(programPath));
+    return isRegularFile(folder + "/CMakeCache.txt") || isRegularFile(folder + "/../CMakeCache.txt");
+}
+
+std::string environmentValue(const char *name)
+{
+    const char *value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string homeFolder()
+{
+    std::string home = environmentValue("HOME");
+    if (!home.empty())
+        return home;
+    std::vector<char> buffer(16384);
+    passwd entry {};
+    passwd *found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir)
+        home = found->pw_dir;
+    return home;
+}
+
+// mkdir -p with mode 0700 for each folder it creates; existing ones keep
+// their mode. A failure shows up as the failed write that follows.
+void createFolders(std::string_view folder)
+{
+    if (folder.empty() || folder == "/" || folder == ".")
+        return;
+    const std::string path(folder);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0)
+        return;
+    createFolders(folderOf(folder));
+    if (::mkdir(path.c_str(), 0700) == 0)
+        ::chmod(path.c_str(), 0700); // mkdir's mode passes through the umask
+}
 
 } // namespace
 
@@ -49,9 +112,29 @@ std::string settingsFileNameFor(std::string_view programPath)
     return std::string(programPath.substr(0, end)) + ".ini";
 }
 
+std::string settingsFileName(std::string_view programPath, const SettingsEnvironment &environment)
+{
+    std::string beside = settingsFileNameFor(programPath);
+    if (!environment.installed || isRegularFile(beside) || isInBuildFolder(programPath))
+        return beside;
+    // The XDG base directory rules ignore a relative XDG_CONFIG_HOME.
+    std::string configHome = environment.configHome;
+    if (!configHome.starts_with('/')) {
+        if (environment.home.empty())
+            return beside;
+        configHome = environment.home + "/.config";
+    }
+    return configHome + "/kaviro/kaviro.ini";
+}
+
+std::string settingsFileName(std::string_view programPath)
+{
+    return settingsFileName(programPath, {installedSettings, environmentValue("XDG_CONFIG_HOME"), homeFolder()});
+}
+
 std::string settingsFileName()
 {
-    return settingsFileNameFor(programFilePath());
+    return settingsFileName(programFilePath());
 }
 
 void loadSettings(const std::string &fileName, Settings &settings)
@@ -119,6 +202,7 @@ std::string currentShortDate()
 void saveSettings(const std::string &fileName, const Settings &settings,
                   const std::function<std::string()> &today)
 {
+    createFolders(folderOf(fileName));
     IniFile ini(fileName);
     const bool existed = ini.exists();
     const auto check = [&](bool written) {

@@ -38,7 +38,24 @@ std::string programFilePath();
 // (from the last "." of the file name on) replaced by ".ini", or ".ini"
 // appended when the name has none.
 std::string settingsFileNameFor(std::string_view programPath);
-// settingsFileNameFor(programFilePath()).
+
+// What decides where an installed program keeps its settings.
+struct SettingsEnvironment {
+    bool installed = false;  // built with KAVIRO_INSTALLED_SETTINGS
+    std::string configHome;  // $XDG_CONFIG_HOME
+    std::string home;        // $HOME, or the user's home folder
+};
+
+// The settings file of a program file. Beside it (settingsFileNameFor) when
+// the program is not built as installed, when a file is there already (a
+// portable copy) or when it runs from a build folder (CMakeCache.txt in its
+// folder or the one above); otherwise kaviro/kaviro.ini in the user's
+// configuration folder: configHome when it is an absolute path, else
+// home/.config.
+std::string settingsFileName(std::string_view programPath, const SettingsEnvironment &environment);
+// The same for this process: its build and its environment.
+std::string settingsFileName(std::string_view programPath);
+// settingsFileName(programFilePath()).
 std::string settingsFileName();
 
 // Each loader does nothing when no file exists under fileName; otherwise it
@@ -61,7 +78,9 @@ std::string currentShortDate();
 
 // Writes every key, each by its own write of the file, in the file's order:
 // FirstStart (only when no file existed, with today()), Version,
-// LastCompiled, then the Template, FTP and Database keys. A write that fails
+// LastCompiled, then the Template, FTP and Database keys. Missing folders on
+// the way to the file are created first, with mode 0700, because the file
+// holds the password. A write that fails
 // raises kaviro::Error "nach <fileName> kann nicht geschrieben werden" (the
 // name, a file system path in UTF-8, turned into Windows-1252 like the rest
 // of the message); the keys before it keep their new values, the rest their

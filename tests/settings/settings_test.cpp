@@ -64,6 +64,54 @@ TEST(Settings, SettingsFileNameBesideTheProgram)
     EXPECT_EQ(settingsFileName(), std::string(KAVIRO_BINARY_DIR) + "/bin/kaviro_settings_tests.ini");
 }
 
+TEST(Settings, InstalledProgramKeepsItsSettingsInTheUsersConfigFolder)
+{
+    TempDir dir;
+    const std::string installed = dir.file("usr/bin/kaviro");
+    dir.write("portable/kaviro.ini", "");
+    const std::string portable = dir.file("portable/kaviro");
+    dir.write("build/CMakeCache.txt", "");
+    const std::string built = dir.write("build/bin/kaviro", "");
+    const struct {
+        const char *what;
+        std::string program;
+        SettingsEnvironment environment;
+        std::string expected;
+    } cases[] = {
+        {"not built as installed", installed, {false, "/cfg", "/home/anna"}, dir.file("usr/bin/kaviro.ini")},
+        {"XDG_CONFIG_HOME", installed, {true, "/cfg", "/home/anna"}, "/cfg/kaviro/kaviro.ini"},
+        {"HOME alone", installed, {true, "", "/home/anna"}, "/home/anna/.config/kaviro/kaviro.ini"},
+        {"relative XDG_CONFIG_HOME", installed, {true, "cfg", "/home/anna"}, "/home/anna/.config/kaviro/kaviro.ini"},
+        {"no home at all", installed, {true, "", ""}, dir.file("usr/bin/kaviro.ini")},
+        {"file beside already", portable, {true, "/cfg", "/home/anna"}, dir.file("portable/kaviro.ini")},
+        {"build folder", built, {true, "/cfg", "/home/anna"}, dir.file("build/bin/kaviro.ini")},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(settingsFileName(c.program, c.environment), c.expected) << c.what;
+}
+
+TEST(Settings, FirstSaveCreatesThePrivateFolders)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("config"));
+    ::chmod(dir.file("config").c_str(), 0755);
+    const std::string name = dir.file("config/kaviro/deeper/kaviro.ini");
+    saveSettings(name, sample(), fixedDate);
+
+    const auto mode = [](const std::string &path) {
+        struct stat st {};
+        EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+        return st.st_mode & 07777;
+    };
+    EXPECT_EQ(mode(dir.file("config")), 0755u) << "an existing folder keeps its mode";
+    EXPECT_EQ(mode(dir.file("config/kaviro")), 0700u);
+    EXPECT_EQ(mode(dir.file("config/kaviro/deeper")), 0700u);
+    EXPECT_EQ(mode(name), 0600u);
+    Settings loaded;
+    loadSettings(name, loaded);
+    EXPECT_EQ(loaded, sample());
+}
+
 TEST(Settings, WithoutAFileNothingIsLoaded)
 {
     TempDir dir;
