@@ -13,6 +13,8 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    // Lets the desktop match the window to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("de.kaviro.Kaviro"));
 
     kaviro::installGermanStandardButtons();
 

@@ -5,8 +5,8 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Quorvel)
 set(CPACK_PACKAGE_CONTACT "Quorvel <kaviro@quorvel.de>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Wohnungsangebote pflegen und als HTML-Seiten veröffentlichen")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Kaviro führt die Wohnungsangebote eines Vermieters in einer Datenbanktabelle
+# The summary above is the description's first line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Kaviro führt die Wohnungsangebote eines Vermieters in einer Datenbanktabelle
 (SQLite oder PostgreSQL), erzeugt aus den aktiven Angeboten nach einer Vorlage
 statische HTML-Seiten und überträgt sie per FTP auf den Webserver.
 kaviro-publish erledigt dieselbe Arbeit ohne Fenster.")

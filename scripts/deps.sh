@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Kaviro needs to build, run and test, when missing.
-# Usage: scripts/deps.sh [build|test]   (test adds the servers the tests talk to)
+# Usage: scripts/deps.sh [build|test|package]
+#   test adds the servers the tests talk to and the tools that check the
+#   installed tree and the package; package adds what cpack needs.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libssl-dev libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
-          qt6-translations-l10n sqlite3 libsqlite3-dev)
-if [ "${1:-build}" = test ]; then
-  packages+=(vsftpd python3-pyftpdlib postgresql curl xvfb)
-fi
+          qt6-translations-l10n sqlite3 libsqlite3-dev librsvg2-bin)
+package_tools=(dpkg-dev file)
+case "${1:-build}" in
+  test) packages+=(vsftpd python3-pyftpdlib postgresql curl xvfb
+                   desktop-file-utils appstream man-db "${package_tools[@]}") ;;
+  package) packages+=("${package_tools[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
