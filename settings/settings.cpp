@@ -12,8 +12,8 @@
 #include <ctime>
 #include <iomanip>
 #include <locale>
-#include <sstream>
 #include <pwd.h>
+#include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
