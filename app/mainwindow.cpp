@@ -4,6 +4,7 @@
 
 #include "app/appcontext.h"
 #include "app/desktop.h"
+#include "app/labels.h"
 #include "app/messages.h"
 #include "common/cp1252.h"
 #include "common/version.h"
@@ -109,6 +110,7 @@ MainWindow::MainWindow(AppContext &app, QWidget *parent)
       m_listings(std::make_unique<AppListings>(app))
 {
     m_ui->setupUi(this);
+    letLabelsPassClicks(this);
     setWindowTitle(windowCaption(windowTitle(), QString::fromLatin1(version::productVersion),
                                  QString::fromLatin1(version::fileVersion)));
 

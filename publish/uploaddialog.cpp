@@ -4,6 +4,7 @@
 
 #include "app/appcontext.h"
 #include "app/desktop.h"
+#include "app/labels.h"
 #include "app/mainwindow.h"
 #include "generator/listingpagegenerator.h"
 #include "publish/tcpsocket.h"
@@ -87,6 +88,7 @@ UploadDialog::UploadDialog(AppContext &app, QWidget *parent)
     : QDialog(parent), m_app(app), m_ui(std::make_unique<Ui::UploadDialog>())
 {
     m_ui->setupUi(this);
+    letLabelsPassClicks(this);
     // The gauge's text takes the face and sets its own height.
     QFont windowFont = font();
     windowFont.setFamily(u"MS Sans Serif"_s);

@@ -4,6 +4,7 @@
 
 #include "app/appcontext.h"
 #include "app/desktop.h"
+#include "app/labels.h"
 #include "common/version.h"
 #include "settings/connectionstringdialog.h"
 #include "settings/inifile.h"
@@ -209,6 +210,7 @@ OptionsDialog::OptionsDialog(AppContext &app, QWidget *parent)
     ui.lblMail->setFont(mailFont);
     ui.lblMail->setStyleSheet(u"color: blue;"_s);
     ui.lblMail->installEventFilter(this);
+    letLabelsPassClicks(this, {ui.lblMail});
 
     connectFields();
     chkMultiPageClick();
