@@ -1,6 +1,7 @@
 #include "app/desktop.h"
 
 #include <QCoreApplication>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -61,6 +62,12 @@ std::optional<QString> QtDesktop::openFileName(QWidget *parent, const OpenFileRe
     dialog.setNameFilters(filters);
     if (request.selectedFilter >= 0 && request.selectedFilter < filters.size())
         dialog.selectNameFilter(filters.at(request.selectedFilter));
+    // Qt's own dialog lists the filters as the request names them ("Alle
+    // Dateien (*.*)"), while matching by the patterns above.
+    if (auto *types = dialog.findChild<QComboBox *>(u"fileTypeCombo"_s)) {
+        for (int i = 0; i < types->count() && i < request.filters.size(); ++i)
+            types->setItemText(i, request.filters.at(i).name);
+    }
     QString suffix = request.defaultExtension;
     if (suffix.startsWith(u"*."_s))
         suffix = suffix.mid(2);

@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QLocale>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace kaviro {
@@ -107,6 +109,13 @@ void NumberEdit::focusOutEvent(QFocusEvent *event)
 
 namespace {
 
+// What Germans type between day, month and year, whatever the format's own
+// separator is.
+bool isDateSeparator(const QString &typed)
+{
+    return typed == u"."_s || typed == u"/"_s || typed == u"-"_s || typed == u","_s;
+}
+
 // One day before the first accepted date stands for "no date".
 const QDate emptyDate(1899, 12, 31);
 
@@ -179,11 +188,30 @@ void DateEdit::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    // Typing into an empty picker starts from today rather than from the
-    // placeholder date.
-    if (isEmpty() && !event->text().isEmpty() && event->text().at(0).isDigit())
-        setDate(QDate::currentDate());
+    if (isDateSeparator(event->text())) {
+        // "15." steps from the day to the month. When the digits filled the
+        // section and it moved on by itself, the separator is only typed
+        // along and must not skip the next section.
+        if (!std::exchange(m_sectionFilled, false) && currentSectionIndex() + 1 < sectionCount())
+            setSelectedSection(sectionAt(currentSectionIndex() + 1));
+        event->accept();
+        return;
+    }
+    const bool digit = !event->text().isEmpty() && event->text().at(0).isDigit();
+    if (isEmpty() && digit)
+        startTypedDate();
+    const int section = currentSectionIndex();
     QDateEdit::keyPressEvent(event);
+    m_sectionFilled = digit && currentSectionIndex() != section;
+}
+
+// Typing into an empty picker starts from a date of this year whose day
+// takes any number up to 31, so that every date typed in full arrives as
+// typed; the day section is the one typed into first.
+void DateEdit::startTypedDate()
+{
+    setDate(QDate(QDate::currentDate().year(), 1, 1));
+    setSelectedSection(sectionAt(0));
 }
 
 void DateEdit::mousePressEvent(QMouseEvent *event)

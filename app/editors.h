@@ -54,7 +54,9 @@ private:
 
 // Date picker of a date-time column that can be empty: an empty column shows
 // an empty picker (not today's date), and Delete (or Backspace over the whole
-// text) clears the date. Dates from 1 January 1900 on; drop-down calendar,
+// text) clears the date. Typed as Germans type dates: "." or "/" moves from
+// day to month to year, Tab leaves the picker, and a date typed in full into
+// an empty picker is that date. Dates from 1 January 1900 on; drop-down calendar,
 // no spin buttons, the system's short date format with a four-digit year.
 class DateEdit : public QDateEdit {
     Q_OBJECT
@@ -77,10 +79,12 @@ protected:
 
 private:
     void userChangedDate();
+    void startTypedDate();
 
     QVariant m_value;
     bool m_edited = false;
     bool m_setting = false;
+    bool m_sectionFilled = false;
 };
 
 // Check box of a Boolean column: ticked for true, clear for false, greyed

@@ -194,6 +194,20 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override
     {
+        paintCell(painter, option, index);
+        // The whole row is marked; the frame shows which of its cells a key
+        // press edits, also while the grid has no focus.
+        if (index == m_grid->currentIndex()) {
+            painter->save();
+            painter->setPen(QPen(Qt::white, 1, Qt::DotLine));
+            painter->drawRect(option.rect.adjusted(1, 1, -2, -2));
+            painter->restore();
+        }
+    }
+
+private:
+    void paintCell(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+    {
         if (index.column() != m_columns->columnOf("Status")) {
             QStyledItemDelegate::paint(painter, option, index);
             return;
@@ -279,7 +293,7 @@ ListingGrid::ListingGrid(QWidget *parent) : QTableView(parent)
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::ClickFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
@@ -307,6 +321,19 @@ ListingGrid::ListingGrid(QWidget *parent) : QTableView(parent)
     indicator->setFixedWidth(12);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setMinimumSectionSize(10);
+    horizontalHeader()->setSectionsClickable(true);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int logical) {
+        if (m_columns)
+            emit titleClicked(m_columns->fieldAt(logical));
+    });
+}
+
+void ListingGrid::showSortColumn(const QString &field, bool descending)
+{
+    const int column = m_columns ? m_columns->columnOf(field.toLatin1().constData()) : -1;
+    horizontalHeader()->setSortIndicatorShown(column >= 0);
+    if (column >= 0)
+        horizontalHeader()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 ListingGrid::~ListingGrid() = default;

@@ -16,6 +16,9 @@ class GridDelegate;
 // with a navy selection, a narrow indicator column marking the current row,
 // and Enter moving to the next cell like Tab, also while a cell is edited.
 //
+// The current cell carries a frame. Rows are read from the model as they
+// scroll into view. Clicking a column's title reports its field.
+//
 // Cells are edited in place: typing or F2 opens an editor (text limited to
 // the column's size, the area as a number), a click or Space toggles the
 // Status box. Values go into the table's model, which puts the listing into
@@ -41,6 +44,10 @@ public:
     // Column of the grid's model showing the field, -1 when absent.
     int columnOf(const char *field) const;
 
+    // Marks the title of the column the listings are sorted by; none when
+    // the field is not shown.
+    void showSortColumn(const QString &field, bool descending);
+
     // Column of the current cell, or of the last one while there is none
     // (the rows were just read anew).
     int currentColumn() const;
@@ -62,6 +69,8 @@ signals:
     void cellEdited();
     // A cell editor refused to close: what was typed is no number.
     void cellRejected(const QString &message);
+    // The title of the column showing this field was clicked.
+    void titleClicked(const QString &field);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

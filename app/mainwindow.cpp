@@ -4,6 +4,7 @@
 
 #include "app/appcontext.h"
 #include "app/desktop.h"
+#include "app/labels.h"
 #include "app/messages.h"
 #include "common/cp1252.h"
 #include "common/version.h"
@@ -21,6 +22,7 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -47,6 +49,11 @@ private:
 };
 
 namespace {
+
+// Height of the window's working area in the reference layout; the grid
+// takes whatever the window has beyond it.
+constexpr int referenceHeight = 543;
+constexpr int referenceGridHeight = 198;
 
 const QString connectionFailedText = QString::fromUtf8(messages::connectionFailed);
 const QString tableFailedText = QString::fromUtf8(messages::tableFailed);
@@ -109,6 +116,7 @@ MainWindow::MainWindow(AppContext &app, QWidget *parent)
       m_listings(std::make_unique<AppListings>(app))
 {
     m_ui->setupUi(this);
+    letLabelsPassClicks(this);
     setWindowTitle(windowCaption(windowTitle(), QString::fromLatin1(version::productVersion),
                                  QString::fromLatin1(version::fileVersion)));
 
@@ -125,9 +133,13 @@ MainWindow::MainWindow(AppContext &app, QWidget *parent)
     m_ui->dbeNebenkosten->setDisplayFormat(2, true);
     m_ui->DBCheckBox1->setText({});
 
-    // Only the grid follows the window's width.
+    // The grid takes what the window grows by; the rest keeps to the bottom.
     m_ui->centralWidget->installEventFilter(this);
-    resize(690, 543 + menuBar()->sizeHint().height());
+    resize(690, referenceHeight + menuBar()->sizeHint().height());
+
+    auto *firstMenu = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(firstMenu, &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(m_ui->mnuDatei->menuAction()); });
 
     connect(m_ui->miOptionen, &QAction::triggered, m_ui->acOptionen, &QAction::trigger);
     connect(m_ui->acOptionen, &QAction::triggered, this, &MainWindow::acOptionenExecute);
@@ -149,6 +161,7 @@ MainWindow::MainWindow(AppContext &app, QWidget *parent)
 
     connect(m_ui->DBNavigator1, &RecordNavigator::clicked, this, &MainWindow::navigatorClicked);
     connect(m_ui->DBGrid1, &ListingGrid::cellEdited, this, &MainWindow::editorEdited);
+    connect(m_ui->DBGrid1, &ListingGrid::titleClicked, this, &MainWindow::sortByTitle);
     connect(m_ui->DBGrid1, &ListingGrid::cellRejected, this,
             [this](const QString &message) { showDefaultError(m_app.desktop, this, message); });
     connect(m_ui->dbeFlaeche, &NumberEdit::valueEdited, this, &MainWindow::editorEdited);
@@ -210,26 +223,51 @@ void MainWindow::formShow()
         const IniFile settingsFile(m_app.settingsFile);
         if (!settingsFile.exists()) {
             // First start: the user creates the connection string.
-            options.showOnPage(OptionsDialog::DatabasePage);
+            showOptions(OptionsDialog::DatabasePage);
             return;
         }
-        const QString connectionString =
-            fromWindows1252(settingsFile.readString("Database", "ConnectionString"));
-        try {
-            DbConnection &connection = m_app.data->connection();
-            connection.setConnected(false);
-            connection.setConnectionString(connectionString);
-            connection.setConnected(true);
-        } catch (const std::exception &) {
-            m_app.desktop.errorMessage(this, connectionFailedText);
-            options.showOnPage(OptionsDialog::DatabasePage);
-        }
+        if (!connectDatabase(fromWindows1252(settingsFile.readString("Database", "ConnectionString"))))
+            showOptions(OptionsDialog::DatabasePage);
         checkTableOpen();
         m_sortField = u"Wohnung"_s;
         m_sortOrder = u"ASC"_s;
         applySort();
     });
     m_startupDone = true;
+}
+
+bool MainWindow::connectDatabase(const QString &connectionString)
+{
+    try {
+        DbConnection &connection = m_app.data->connection();
+        connection.setConnected(false);
+        connection.setConnectionString(connectionString);
+        connection.setConnected(true);
+        return true;
+    } catch (const std::exception &) {
+        m_app.desktop.errorMessage(this, connectionFailedText);
+        return false;
+    }
+}
+
+bool MainWindow::showOptions(int page)
+{
+    OptionsDialog &options = *m_app.options;
+    const QString before = m_app.data->connection().connectionString();
+    options.showOnPage(page);
+    const QString after = fromWindows1252(options.settings().connectionString);
+    if (options.result() != QDialog::Accepted || after == before)
+        return false;
+    // The user expects the listings of the database just chosen, not an
+    // empty window until the next start.
+    connectDatabase(after);
+    checkTableOpen();
+    if (m_sortField.isEmpty() && m_sortOrder.isEmpty()) {
+        m_sortField = u"Wohnung"_s;
+        m_sortOrder = u"ASC"_s;
+    }
+    applySort();
+    return true;
 }
 
 void MainWindow::checkTableOpen()
@@ -276,6 +314,26 @@ void MainWindow::setSortMarks()
     m_ui->miSortAktiv->setChecked(m_sortField == u"Status"_s);
     m_ui->miSortAufsteigend->setChecked(m_sortOrder == u"ASC"_s);
     m_ui->miSortAbsteigend->setChecked(m_sortOrder == u"DESC"_s);
+    m_ui->DBGrid1->showSortColumn(m_sortField, m_sortOrder == u"DESC"_s);
+}
+
+// A title click does what the "Sortierung" menu does: a new column keeps
+// the order, the column sorted by already reverses it.
+void MainWindow::sortByTitle(const QString &field)
+{
+    const std::pair<const char *, QAction *> items[] = {
+        {"Wohnung", m_ui->miSortWohnung}, {"Strasse", m_ui->miSortStrasse},
+        {"Ort", m_ui->miSortOrt},         {"Status", m_ui->miSortAktiv}};
+    for (const auto &[name, item] : items) {
+        if (field.compare(QLatin1StringView(name), Qt::CaseInsensitive) != 0)
+            continue;
+        if (m_sortField == QLatin1StringView(name))
+            (m_sortOrder == u"DESC"_s ? m_ui->miSortAufsteigend : m_ui->miSortAbsteigend)->trigger();
+        else
+            item->trigger();
+    }
+    // The header flips its own mark on any click; it shows the sort in force.
+    setSortMarks();
 }
 
 void MainWindow::applySort()
@@ -322,8 +380,8 @@ void MainWindow::acOptionenExecute()
 {
     command([this] {
         postPendingEdit();
-        m_app.options->showOnPage(OptionsDialog::TemplatePage);
-        checkTableOpen();
+        if (!showOptions(OptionsDialog::TemplatePage))
+            checkTableOpen();
     });
 }
 
@@ -586,23 +644,26 @@ void MainWindow::updateControls()
 {
     ListingTable *listings = table();
     const bool open = listings && listings->isOpen();
-    const int rows = open ? listings->rowCount() : 0;
-    const int row = open ? listings->currentRow() : -1;
+    // Only the neighbours of the current row are asked for: counting the
+    // rows would read the whole table into the model.
+    const bool any = open && listings->currentRow() >= 0;
+    const bool before = open && listings->hasPrior();
+    const bool after = open && listings->hasNext();
     const bool browsing = open && listings->state() == ListingTable::State::Browse;
     const bool editing = open && !browsing;
     RecordNavigator &nav = *m_ui->DBNavigator1;
-    nav.setButtonEnabled(RecordNavigator::First, open && row > 0);
-    nav.setButtonEnabled(RecordNavigator::Prior, open && row > 0);
-    nav.setButtonEnabled(RecordNavigator::Next, open && row >= 0 && row < rows - 1);
-    nav.setButtonEnabled(RecordNavigator::Last, open && row >= 0 && row < rows - 1);
+    nav.setButtonEnabled(RecordNavigator::First, before);
+    nav.setButtonEnabled(RecordNavigator::Prior, before);
+    nav.setButtonEnabled(RecordNavigator::Next, after);
+    nav.setButtonEnabled(RecordNavigator::Last, after);
     nav.setButtonEnabled(RecordNavigator::Insert, open);
-    nav.setButtonEnabled(RecordNavigator::Delete, open && rows > 0);
-    nav.setButtonEnabled(RecordNavigator::Edit, browsing && rows > 0);
+    nav.setButtonEnabled(RecordNavigator::Delete, any);
+    nav.setButtonEnabled(RecordNavigator::Edit, browsing && any);
     nav.setButtonEnabled(RecordNavigator::Post, editing);
     nav.setButtonEnabled(RecordNavigator::Cancel, editing);
     nav.setButtonEnabled(RecordNavigator::Refresh, open);
 
-    const bool editable = open && (rows > 0 || editing);
+    const bool editable = any || editing;
     for (QWidget *editor : std::initializer_list<QWidget *>{
              m_ui->dbeWohnung, m_ui->dbeFlaeche, m_ui->dbeStrasse, m_ui->dbePLZ, m_ui->dbeOrt,
              m_ui->dbeBeschreibung, m_ui->dbeMiete, m_ui->dbeNebenkosten, m_ui->dbeZuMietenAb,
@@ -613,9 +674,16 @@ void MainWindow::updateControls()
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_ui->centralWidget && event->type() == QEvent::Resize) {
+        const int extra = std::max(0, m_ui->centralWidget->height() - referenceHeight);
         QRect grid = m_ui->DBGrid1->geometry();
         grid.setWidth(std::max(0, m_ui->centralWidget->width() - 2 * grid.x()));
+        grid.setHeight(referenceGridHeight + extra);
         m_ui->DBGrid1->setGeometry(grid);
+        for (QWidget *control : m_ui->centralWidget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (control != m_ui->DBGrid1)
+                control->move(control->x(), control->y() + extra - m_belowGridShift);
+        }
+        m_belowGridShift = extra;
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -83,6 +83,13 @@ private:
     ListingTable *table() const;
     void bindTable();
     void mapEditors();
+    // Connects with the string given; says so and gives false when that fails.
+    bool connectDatabase(const QString &connectionString);
+    // Shows the options dialog on the page given. After "OK" with another
+    // connection string than the window had, connects with it and opens the
+    // table as start-up does; true then.
+    bool showOptions(int page);
+    void sortByTitle(const QString &field);
     void changeSort(QString &half, const QString &value);
     void setSortMarks();
     void navigatorClicked(RecordNavigator::Button which);
@@ -106,6 +113,7 @@ private:
     bool m_shown = false;
     bool m_startupDone = false;
     bool m_syncing = false;
+    int m_belowGridShift = 0; // how far the controls below the grid moved down
     ListingTable *m_boundTable = nullptr;
 };
 

@@ -4,6 +4,7 @@
 
 #include "app/appcontext.h"
 #include "app/desktop.h"
+#include "app/labels.h"
 #include "app/mainwindow.h"
 #include "generator/listingpagegenerator.h"
 #include "publish/tcpsocket.h"
@@ -87,6 +88,7 @@ UploadDialog::UploadDialog(AppContext &app, QWidget *parent)
     : QDialog(parent), m_app(app), m_ui(std::make_unique<Ui::UploadDialog>())
 {
     m_ui->setupUi(this);
+    letLabelsPassClicks(this);
     // The gauge's text takes the face and sets its own height.
     QFont windowFont = font();
     windowFont.setFamily(u"MS Sans Serif"_s);
@@ -132,6 +134,10 @@ void UploadDialog::showEvent(QShowEvent *event)
     m_ui->Gauge->setMaximum(0);
 }
 
+const QString UploadDialog::passwordUnreadableText =
+    u"Das gespeicherte FTP-Passwort kann nicht gelesen werden.\r"
+    "Bitte geben Sie es unter \"Optionen ...\" auf der Seite \"FTP\" neu ein."_s;
+
 bool UploadDialog::upload()
 {
     const ListingPageGenerator &generator = m_app.mainWindow->generator();
@@ -144,6 +150,12 @@ bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &
     // start again.
     if (m_uploader.isRunning())
         return false;
+    // Logging in with an empty password in place of one that could not be
+    // read would only earn a refusal from the server, or lock the account.
+    if (m_app.options->passwordUnreadable()) {
+        m_app.desktop.errorMessage(m_app.mainWindow, passwordUnreadableText);
+        return false;
+    }
     // A copy: values edited in the options dialog during the upload belong
     // to the next one.
     const Settings settings = m_app.options->settings();

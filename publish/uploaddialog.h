@@ -69,7 +69,10 @@ public:
     // false; so does a cancellation. Does nothing and gives false while an
     // upload runs. A failing QUIT is not caught: it leaves the window
     // visible with its last status text.
+    // Refuses, with passwordUnreadableText, while the stored password could
+    // not be decoded and none has been typed.
     bool upload();
+    static const QString passwordUnreadableText;
     // The same for the pages given.
     bool upload(std::int32_t pageCount, const Uploader::PageFileName &pageFileName);
 

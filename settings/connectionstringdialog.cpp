@@ -3,6 +3,7 @@
 #include "ui_connectionstringdialog.h"
 
 #include "app/desktop.h"
+#include "app/labels.h"
 #include "common/error.h"
 #include "store/dbconnection.h"
 #include "store/listingdatabase.h"
@@ -108,6 +109,7 @@ ConnectionStringDialog::ConnectionStringDialog(Desktop &desktop, const QString &
     : QDialog(parent), m_desktop(desktop), m_ui(std::make_unique<Ui::ConnectionStringDialog>())
 {
     m_ui->setupUi(this);
+    letLabelsPassClicks(this);
     m_ui->cmbProvider->addItem(u"SQLite-Datei"_s, int(Provider::SQLite));
     m_ui->cmbProvider->addItem(u"PostgreSQL-Server"_s, int(Provider::PostgreSQL));
     m_ui->cmbProvider->addItem(u"MySQL- oder MariaDB-Server"_s, int(Provider::MySQL));

@@ -4,6 +4,9 @@
 
 #include "app/appcontext.h"
 #include "app/desktop.h"
+#include "app/labels.h"
+#include "app/mainwindow.h"
+#include "common/error.h"
 #include "common/version.h"
 #include "settings/connectionstringdialog.h"
 #include "settings/inifile.h"
@@ -209,6 +212,7 @@ OptionsDialog::OptionsDialog(AppContext &app, QWidget *parent)
     ui.lblMail->setFont(mailFont);
     ui.lblMail->setStyleSheet(u"color: blue;"_s);
     ui.lblMail->installEventFilter(this);
+    letLabelsPassClicks(this, {ui.lblMail});
 
     connectFields();
     chkMultiPageClick();
@@ -234,6 +238,7 @@ void OptionsDialog::connectFields()
         connect(field, &QLineEdit::textChanged, this,
                 [this, member](const QString &text) { applyTextField(m_settings.*member, text); });
     }
+    connect(ui.txtFTPPassword, &QLineEdit::textEdited, this, [this] { m_passwordUnreadable = false; });
     connect(ui.txtProxyPort, &QLineEdit::textChanged, this,
             [this](const QString &text) { portChanged(m_settings.proxyPort, text); });
     connect(ui.txtFTPPort, &QLineEdit::textChanged, this,
@@ -281,7 +286,11 @@ void OptionsDialog::loadSettings()
     if (!IniFile(fileName).exists())
         return;
     Ui::OptionsDialog &ui = *m_ui;
-    const auto show = [](QLineEdit *field, const std::string &value) { field->setText(fromWindows1252(value)); };
+    // A value longer than its field shows its start.
+    const auto show = [](QLineEdit *field, const std::string &value) {
+        field->setText(fromWindows1252(value));
+        field->setCursorPosition(0);
+    };
 
     loadTemplateSettings(fileName, m_settings);
     show(ui.txtTemplate, m_settings.templateFilename);
@@ -290,29 +299,27 @@ void OptionsDialog::loadSettings()
     ui.chkMultiPage->setChecked(m_settings.multiPage);
     chkMultiPageClick();
 
-    // The FTP values up to the user arrive even when the password cannot be
-    // decoded; the password field then keeps its content.
-    bool passwordRead = false;
-    const auto showFtp = [&] {
-        ui.chkUseProxy->setChecked(m_settings.useProxy);
-        chkUseProxyClick();
-        show(ui.txtProxyServer, m_settings.proxyServer);
-        ui.txtProxyPort->setText(QString::number(m_settings.proxyPort));
-        show(ui.txtFTPServer, m_settings.ftpServer);
-        ui.txtFTPPort->setText(QString::number(m_settings.ftpPort));
-        show(ui.txtFTPPfad, m_settings.ftpPath);
-        show(ui.txtFTPUser, m_settings.ftpUser);
-        if (passwordRead)
-            show(ui.txtFTPPassword, m_settings.ftpPassword);
-    };
+    // A stored password that cannot be decoded must not lock the user out:
+    // the other values load, the password field is empty for the user to
+    // type it again, and the upload waits for that.
+    m_passwordUnreadable = false;
     try {
         loadFtpSettings(fileName, m_settings);
-    } catch (...) {
-        showFtp();
-        throw;
+    } catch (const Error &error) {
+        m_passwordUnreadable = true;
+        m_settings.ftpPassword.clear();
+        if (!std::exchange(m_passwordReported, true))
+            showDefaultError(m_app.desktop, m_app.mainWindow, error);
     }
-    passwordRead = true;
-    showFtp();
+    ui.chkUseProxy->setChecked(m_settings.useProxy);
+    chkUseProxyClick();
+    show(ui.txtProxyServer, m_settings.proxyServer);
+    ui.txtProxyPort->setText(QString::number(m_settings.proxyPort));
+    show(ui.txtFTPServer, m_settings.ftpServer);
+    ui.txtFTPPort->setText(QString::number(m_settings.ftpPort));
+    show(ui.txtFTPPfad, m_settings.ftpPath);
+    show(ui.txtFTPUser, m_settings.ftpUser);
+    show(ui.txtFTPPassword, m_settings.ftpPassword);
 
     loadDatabaseSettings(fileName, m_settings);
     show(ui.txtConnectionString, m_settings.connectionString);
@@ -402,8 +409,10 @@ void OptionsDialog::btnConnectionClick()
 {
     const QString result =
         ConnectionStringDialog::edit(m_app.desktop, fromWindows1252(m_settings.connectionString), this);
-    if (!result.isEmpty())
+    if (!result.isEmpty()) {
         m_ui->txtConnectionString->setText(result);
+        m_ui->txtConnectionString->setCursorPosition(0);
+    }
     if (m_app.data) {
         try {
             DbConnection &connection = m_app.data->connection();

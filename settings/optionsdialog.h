@@ -79,14 +79,15 @@ public:
 
     // Reads the settings file into the fields (and through them into the
     // record); nothing when there is no file. A stored password that cannot
-    // be decoded raises its error after the template values and the FTP
-    // values up to the user have been taken over; the password field keeps
-    // its content and the database value is not read.
+    // be decoded leaves the password empty; its error is shown in the
+    // default error box the first time in a run, and everything else loads.
     void loadSettings();
+    // The stored password could not be decoded at the last load, and the
+    // user has not typed one since.
+    bool passwordUnreadable() const { return m_passwordUnreadable; }
 
     // Fills the version labels, loads the settings, shows the dialog modally
-    // on the page given and returns when it has closed; always true. A
-    // failing load raises its error before anything is shown.
+    // on the page given and returns when it has closed; always true.
     bool showOnPage(int index);
     int currentPage() const;
 
@@ -120,6 +121,8 @@ private:
     AppContext &m_app;
     std::unique_ptr<Ui::OptionsDialog> m_ui;
     Settings m_settings;
+    bool m_passwordUnreadable = false;
+    bool m_passwordReported = false;
 };
 
 } // namespace kaviro

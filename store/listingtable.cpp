@@ -555,6 +555,11 @@ bool ListingTable::ensureRow(int row)
     return row < m_model->rowCount();
 }
 
+bool ListingTable::hasNext()
+{
+    return m_current >= 0 && ensureRow(m_current + 1);
+}
+
 int ListingTable::rowCount()
 {
     if (!m_model)

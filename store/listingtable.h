@@ -103,6 +103,10 @@ public:
     void prior();
     void last();
     bool atEnd() const { return m_eof; }
+    // Whether a row stands before or after the current one; reads at most
+    // the next batch of rows, never the whole table.
+    bool hasPrior() const { return m_current > 0; }
+    bool hasNext();
     bool atStart() const { return m_bof; }
 
     // --- columns of the current row, by name (case does not matter); an

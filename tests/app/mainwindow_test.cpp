@@ -23,6 +23,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -89,7 +91,10 @@ public:
         QObject::connect(&m_closer, &QTimer::timeout, [this] {
             if (QApplication::activeModalWidget() == options.get()) {
                 events << u"options|%1"_s.arg(options->currentPage());
-                options->reject();
+                if (onOptions)
+                    onOptions(*options);
+                else
+                    options->reject();
             }
         });
         m_closer.start(5);
@@ -148,6 +153,8 @@ public:
 
     test::ScriptedDesktop desktop;
     QStringList events;
+    // Closes the options dialog in place of "Abbrechen" when set.
+    std::function<void(OptionsDialog &)> onOptions;
     bool closed = false;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<OptionsDialog> options;
@@ -290,8 +297,10 @@ TEST_F(MainWindowTest, StartUpPaths)
         {"no listing table", Setup::NoTable, {u"Fehler !|"_s + tableFailed}, false, u"Wohnung ASC"_s,
          wohnungAsc},
         {"normal start", Setup::Fixture, {}, true, u"Wohnung ASC"_s, wohnungAsc},
+        // Reported, and the listings open all the same.
         {"undecodable password", Setup::BadPassword,
-         {u"kaviro_app_tests|"_s + defaultErrorText(fromWindows1252(badPassword))}, false, QString(), {}},
+         {u"kaviro_app_tests|"_s + defaultErrorText(fromWindows1252(badPassword))}, true, u"Wohnung ASC"_s,
+         wohnungAsc},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -747,7 +756,7 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptions)
     QStringList menuBar;
     for (QAction *action : program.window->menuBar()->actions())
         menuBar << action->text();
-    EXPECT_EQ(menuBar, (QStringList{u"Datei"_s, u"Sortierung"_s, u"Projekt"_s}));
+    EXPECT_EQ(menuBar, (QStringList{u"&Datei"_s, u"&Sortierung"_s, u"&Projekt"_s}));
     for (QAction *action : program.window->findChildren<QAction *>())
         EXPECT_TRUE(action->shortcut().isEmpty()) << action->objectName().toStdString();
 }
@@ -782,7 +791,7 @@ TEST_F(MainWindowTest, OptionsCommandPostsShowsTheTemplatePageAndChecksTheTable)
     EXPECT_TRUE(program->table().isOpen());
 }
 
-TEST_F(MainWindowTest, GridShowsSixColumnsAndOnlyItFollowsTheWidth)
+TEST_F(MainWindowTest, GridShowsSixColumnsAndGrowsWithTheWindow)
 {
     auto program = startOnFixture();
     auto *grid = program->child<ListingGrid>("DBGrid1");
@@ -827,13 +836,22 @@ TEST_F(MainWindowTest, GridShowsSixColumnsAndOnlyItFollowsTheWidth)
     EXPECT_EQ(grid->currentIndex().row(), before.row());
     EXPECT_NE(grid->currentIndex().column(), before.column());
 
+    // The grid takes the extra width and height; what lies below it keeps
+    // to the bottom, and goes back with the window.
     const QRect wohnung = program->child<QLineEdit>("dbeWohnung")->geometry();
     const QRect panel = program->child<QFrame>("pnlNavigator")->geometry();
-    program->window->resize(program->window->width() + 100, program->window->height() + 50);
+    EXPECT_EQ(wohnung, QRect(160, 272, 289, 21));
+    const QSize initial = program->window->size();
+    program->window->resize(initial + QSize(100, 300));
     QCoreApplication::processEvents();
-    EXPECT_EQ(grid->geometry(), QRect(8, 6, 774, 198));
+    EXPECT_EQ(grid->geometry(), QRect(8, 6, 774, 498));
+    EXPECT_EQ(program->child<QLineEdit>("dbeWohnung")->geometry(), wohnung.translated(0, 300));
+    EXPECT_EQ(program->child<QFrame>("pnlNavigator")->geometry(), panel.translated(0, 300));
+    EXPECT_EQ(grid->verticalScrollBar()->maximum(), 0); // four rows fit
+    program->window->resize(initial);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grid->geometry(), QRect(8, 6, 674, 198));
     EXPECT_EQ(program->child<QLineEdit>("dbeWohnung")->geometry(), wohnung);
-    EXPECT_EQ(program->child<QFrame>("pnlNavigator")->geometry(), panel);
 }
 
 TEST_F(MainWindowTest, GridCellsAreEditedAndPostedLikeTheEditors)
@@ -916,6 +934,205 @@ TEST_F(MainWindowTest, GridCellsAreEditedAndPostedLikeTheEditors)
     EXPECT_EQ(cell(2, "PLZ").data().toString(), u"60313"_s);
     EXPECT_TRUE(sql("SELECT Status FROM Wohnungen WHERE Id = 3").isNull());
     EXPECT_EQ(program->desktop.messageBoxes().size(), 1u);
+}
+
+// ------------------------------------------------------------ usability
+
+namespace {
+
+void activate(QWidget *window)
+{
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+}
+
+// A click where the user sees the point: the window finds the widget there.
+void clickAt(QWidget *widget, QPoint point)
+{
+    QWidget *window = widget->window();
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, widget->mapTo(window, point));
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, EveryEditorTakesTheClicksMeantForIt)
+{
+    auto program = startOnFixture();
+    activate(program->window.get());
+    EXPECT_EQ(test::inputsHiddenFromClicks(program->window.get()), QStringList());
+
+    // Typing after a click lands in the editor clicked, also where a label
+    // stands over it.
+    for (const char *name : {"dbeWohnung", "dbeFlaeche", "dbeStrasse", "dbePLZ", "dbeOrt", "dbeBeschreibung",
+                             "dbeMiete", "dbeNebenkosten", "dbeZuMietenAb", "DBCheckBox1"}) {
+        auto *editor = program->child<QWidget>(name);
+        program->child<QWidget>("dbeWohnung")->setFocus();
+        clickAt(editor, editor->rect().center());
+        QWidget *focus = QApplication::focusWidget();
+        EXPECT_TRUE(focus == editor || editor->isAncestorOf(focus)) << name;
+    }
+    auto *status = program->child<StatusCheckBox>("DBCheckBox1");
+    const Qt::CheckState before = status->checkState();
+    clickAt(status, status->rect().center());
+    EXPECT_NE(status->checkState(), before);
+}
+
+TEST_F(MainWindowTest, ADateTypedAfterTabIsStoredAsTyped)
+{
+    auto program = startOnFixture();
+    activate(program->window.get());
+    program->child<QLineEdit>("dbeNebenkosten")->setFocus();
+    QWindow *window = program->window->windowHandle();
+    QTest::keyClick(window, Qt::Key_Tab);
+    for (const QChar c : u"15.09.2026"_s)
+        QTest::keyClick(window, c.toLatin1());
+    QTest::keyClick(window, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), program->child<QWidget>("DBCheckBox1"));
+    program->click(RecordNavigator::Post);
+    EXPECT_EQ(dbValue(u"SELECT ZuMietenAb FROM Wohnungen WHERE Id = 1"_s).toString().left(10), u"2026-09-15"_s);
+}
+
+TEST_F(MainWindowTest, TitleClicksSortAsTheMenuDoes)
+{
+    auto program = startOnFixture();
+    auto *grid = program->child<ListingGrid>("DBGrid1");
+    QHeaderView *header = grid->horizontalHeader();
+    const auto clickTitle = [&](const char *field) {
+        const int column = grid->columnOf(field);
+        const QPoint point(header->sectionViewportPosition(column) + 10, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, point);
+    };
+    const struct {
+        const char *title;
+        QString sort;
+        std::set<std::string> checked;
+    } steps[] = {
+        {"Ort", u"Ort ASC"_s, {"miSortOrt", "miSortAufsteigend"}},
+        {"Ort", u"Ort DESC"_s, {"miSortOrt", "miSortAbsteigend"}},
+        {"Status", u"Status DESC"_s, {"miSortAktiv", "miSortAbsteigend"}},
+        {"Flaeche", u"Status DESC"_s, {"miSortAktiv", "miSortAbsteigend"}},
+        {"Status", u"Status ASC"_s, {"miSortAktiv", "miSortAufsteigend"}},
+        {"Strasse", u"Strasse ASC"_s, {"miSortStrasse", "miSortAufsteigend"}},
+        {"Wohnung", u"Wohnung ASC"_s, {"miSortWohnung", "miSortAufsteigend"}},
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.title);
+        clickTitle(step.title);
+        EXPECT_EQ(program->table().sort(), step.sort);
+        EXPECT_EQ(program->checkedSortItems(), step.checked);
+        const bool descending = step.sort.endsWith(u"DESC"_s);
+        EXPECT_EQ(header->sortIndicatorSection(), grid->columnOf(step.sort.section(u' ', 0, 0).toLatin1()));
+        EXPECT_EQ(header->sortIndicatorOrder(), descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    }
+}
+
+TEST_F(MainWindowTest, TypingInTheGridEditsTheFramedCurrentCell)
+{
+    auto program = startOnFixture();
+    auto *grid = program->child<ListingGrid>("DBGrid1");
+    activate(program->window.get());
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, grid->columnOf("Wohnung")));
+    for (const auto key : {Qt::Key_Return, Qt::Key_Return, Qt::Key_Down, Qt::Key_Return})
+        QTest::keyClick(grid, key);
+    const QModelIndex current = grid->currentIndex();
+    EXPECT_EQ(current.row(), 1);
+    EXPECT_EQ(current.column(), grid->columnOf("PLZ"));
+
+    // The frame is drawn on the current cell, not on the rest of its row.
+    QCoreApplication::processEvents();
+    const QImage image = grid->viewport()->grab().toImage();
+    const auto framed = [&](const QModelIndex &cell) {
+        const QPoint corner = grid->visualRect(cell).topLeft();
+        for (int x = 1; x < 8; ++x) {
+            if (image.pixelColor(corner + QPoint(x, 1)) == QColor(Qt::white))
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(framed(current));
+    EXPECT_FALSE(framed(grid->model()->index(1, grid->columnOf("Ort"))));
+
+    QTest::keyClicks(QApplication::focusWidget(), u"X"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    program->click(RecordNavigator::Post);
+    EXPECT_EQ(dbValue(u"SELECT PLZ FROM Wohnungen WHERE Id = 2"_s).toString(), u"X"_s);
+}
+
+TEST_F(MainWindowTest, OkWithANewConnectionStringOpensTheListings)
+{
+    // First start: the user builds the string and presses "OK".
+    const QString connection = createDatabase();
+    {
+        Program program(m_ws.settingsFile);
+        program.onOptions = [&](OptionsDialog &options) {
+            options.findChild<QLineEdit *>(u"txtConnectionString"_s)->setText(connection);
+            options.findChild<QPushButton *>(u"btnOK"_s)->click();
+        };
+        program.start();
+        EXPECT_EQ(program.events, QStringList{u"options|2"_s});
+        EXPECT_TRUE(program.table().isOpen());
+        EXPECT_EQ(program.table().sort(), u"Wohnung ASC"_s);
+        EXPECT_EQ(program.checkedSortItems(), (std::set<std::string>{"miSortWohnung", "miSortAufsteigend"}));
+        EXPECT_EQ(program.currentWohnung(), u"Altbau Nord"_s);
+        EXPECT_EQ(program.child<ListingGrid>("DBGrid1")->model()->rowCount(), 4);
+    }
+    // Later, a string that cannot connect says so as start-up does.
+    auto program = startProgram();
+    program->onOptions = [&](OptionsDialog &options) {
+        options.findChild<QLineEdit *>(u"txtConnectionString"_s)
+            ->setText(u"Provider=SQLite;Data Source="_s + path(u"fehlt/x.db"_s));
+        options.findChild<QPushButton *>(u"btnOK"_s)->click();
+    };
+    program->trigger("miOptionen");
+    EXPECT_EQ(program->events, (QStringList{u"options|0"_s, u"Fehler !|"_s + connectionFailed}));
+    EXPECT_FALSE(program->table().isOpen());
+}
+
+TEST_F(MainWindowTest, MenusOpenByKeyboard)
+{
+    Program program(m_ws.settingsFile);
+    program.window->show();
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char *menu;
+    } keys[] = {{Qt::Key_S, Qt::AltModifier, "mnuSortierung"},
+                {Qt::Key_P, Qt::AltModifier, "mnuProjekt"},
+                {Qt::Key_D, Qt::AltModifier, "mnuDatei"},
+                {Qt::Key_F10, Qt::NoModifier, "mnuDatei"}};
+    for (const auto &k : keys) {
+        SCOPED_TRACE(k.menu);
+        activate(program.window.get());
+        QTest::keyClick(program.window.get(), k.key, k.modifiers);
+        auto *menu = program.child<QMenu>(k.menu);
+        EXPECT_TRUE(test::waitFor([menu] { return menu->isVisible(); }));
+        menu->hide();
+        QCoreApplication::processEvents();
+    }
+}
+
+TEST_F(MainWindowTest, RowsAreReadAsTheyAreShown)
+{
+    const QString connection = createDatabase();
+    dbValue(u"WITH RECURSIVE n(i) AS (SELECT 5 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+            "INSERT INTO Wohnungen (Id, Wohnung, Status) SELECT i, printf('W%05d', i), 1 FROM n"_s);
+    writeSettings(connection);
+    auto program = startProgram();
+    auto *grid = program->child<ListingGrid>("DBGrid1");
+    const int shown = grid->model()->rowCount();
+    EXPECT_LT(shown, 1000);
+    const auto *nav = program->child<RecordNavigator>("DBNavigator1");
+    EXPECT_TRUE(nav->button(RecordNavigator::Next)->isEnabled());
+    EXPECT_EQ(grid->model()->rowCount(), shown);
+
+    // Scrolling to the bottom reads the next rows; "Letzter" reads them all.
+    grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+    EXPECT_GT(grid->model()->rowCount(), shown);
+    program->click(RecordNavigator::Last);
+    EXPECT_EQ(grid->model()->rowCount(), 2000);
+    EXPECT_EQ(program->currentWohnung(), u"W02000"_s);
+    EXPECT_FALSE(nav->button(RecordNavigator::Next)->isEnabled());
 }
 
 TEST_F(MainWindowTest, ScreenshotsOfTheDemoListings)

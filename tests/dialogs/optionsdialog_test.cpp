@@ -6,6 +6,7 @@
 #include "tests/dialogs/dialogtest.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -298,33 +299,61 @@ TEST_F(OptionsDialogTest, UnwritableSettingsFileIsReportedAndTheDialogClosesAllT
               u"nach %1 kann nicht geschrieben werden."_s.arg(QString::fromStdString(settingsFile())));
 }
 
-TEST_F(OptionsDialogTest, UndecodablePasswordKeepsTheDialogClosedAndShowsTheError)
+TEST_F(OptionsDialogTest, UndecodablePasswordIsReportedOnceAndTheDialogOpensWithoutIt)
 {
     edit("txtFTPPassword")->setText(u"vorher"_s);
     writeSetting("Template", "Filename", "neu.templ");
     writeSetting("FTP", "User", "neuer.benutzer");
     writeSetting("FTP", "Password", "XYZ0");
-    writeSetting("Database", "ConnectionString", "Provider=SQLite;Data Source=/x.db");
+    const std::string longString = "Provider=SQLite;Data Source=/" + std::string(300, 'x') + ".db";
+    writeSetting("Database", "ConnectionString", longString);
 
-    bool shown = false;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (QApplication::activeModalWidget() == options.get()) {
+    for (int showing = 0; showing < 2; ++showing) {
+        SCOPED_TRACE(showing);
+        bool shown = false;
+        show(OptionsDialog::FtpPage, [&](OptionsDialog *dialog) {
             shown = true;
-            options->reject();
-        }
-    });
-    watch.start(5);
-    runCommand(desktop, nullptr, [&] { options->showOnPage(OptionsDialog::FtpPage); });
-    QTest::qWait(30);
-    EXPECT_FALSE(shown);
-    EXPECT_EQ(errors(), QStringList{u"'0xXY' ist kein gültiger Integerwert."_s});
-    EXPECT_EQ(edit("txtTemplate")->text(), u"neu.templ"_s);
-    EXPECT_EQ(edit("txtFTPUser")->text(), u"neuer.benutzer"_s);
-    EXPECT_EQ(options->settings().ftpUser, "neuer.benutzer");
-    EXPECT_EQ(edit("txtFTPPassword")->text(), u"vorher"_s);
-    EXPECT_EQ(options->settings().ftpPassword, "vorher");
-    EXPECT_EQ(edit("txtConnectionString")->text(), QString());
+            EXPECT_EQ(edit("txtFTPPassword")->text(), QString());
+            EXPECT_EQ(edit("txtFTPUser")->text(), u"neuer.benutzer"_s);
+            dialog->reject();
+        });
+        EXPECT_TRUE(shown);
+        EXPECT_EQ(errors(), QStringList{u"'0xXY' ist kein gültiger Integerwert."_s});
+        EXPECT_EQ(options->settings().ftpPassword, "");
+        EXPECT_TRUE(options->passwordUnreadable());
+        EXPECT_EQ(edit("txtTemplate")->text(), u"neu.templ"_s);
+        EXPECT_EQ(options->settings().connectionString, longString);
+        // A string longer than its field shows its start.
+        EXPECT_EQ(edit("txtConnectionString")->cursorPosition(), 0);
+    }
+
+    // Typing a password makes it usable again.
+    typeInto(edit("txtFTPPassword"), u"neu"_s);
+    EXPECT_FALSE(options->passwordUnreadable());
+    EXPECT_EQ(options->settings().ftpPassword, "neu");
+}
+
+TEST_F(OptionsDialogTest, LabelsLeaveEveryClickToTheInputs)
+{
+    options->show();
+    auto *pages = field<QTabWidget>("pcOptions");
+    for (int page = 0; page < pages->count(); ++page) {
+        SCOPED_TRACE(page);
+        pages->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(test::inputsHiddenFromClicks(options.get()), QStringList());
+    }
+    options->hide();
+
+    ConnectionStringDialog builder(desktop, QString());
+    builder.show();
+    auto *providers = child<QComboBox>(&builder, "cmbProvider");
+    for (int provider = 0; provider < providers->count(); ++provider) {
+        SCOPED_TRACE(providers->itemText(provider).toStdString());
+        providers->setCurrentIndex(provider);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(test::inputsHiddenFromClicks(&builder), QStringList());
+    }
 }
 
 // ----------------------------------------------------------- file dialogs

@@ -3,6 +3,7 @@
 #include "tests/dialogs/dialogtest.h"
 #include "tests/support/ftptestsupport.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -117,6 +118,33 @@ private:
 const QStringList UploadDialogTest::steps = {u"Verbindung zum FTP-Server herstellen ..."_s,
                                              u"Server Verzeichnis wechseln ... "_s,
                                              u"HTML-Seiten werden übertragen ... "_s};
+
+TEST_F(UploadDialogTest, AnUnreadableStoredPasswordHoldsTheUploadUntilOneIsTyped)
+{
+    desktop.onCall = [this](const test::DesktopCall &call) { statuses << u"box: "_s + call.text; };
+    writeSetting("FTP", "Password", "XYZ0");
+    options->loadSettings();
+    useServer(1, "/", "kaviro", "");
+    const auto pages = writePages({"<html></html>"});
+    EXPECT_FALSE(upload->upload(1, pages));
+    EXPECT_FALSE(upload->isVisible());
+    ASSERT_FALSE(desktop.messageBoxes().empty());
+    EXPECT_EQ(desktop.messageBoxes().back().text, UploadDialog::passwordUnreadableText);
+    EXPECT_EQ(desktop.messageBoxes().back().caption, u"Fehler !"_s);
+    EXPECT_FALSE(statuses.contains(steps[0]));
+
+    QTest::keyClicks(test::child<QLineEdit>(options.get(), "txtFTPPassword"), u"geheim"_s);
+    upload->upload(1, pages); // port 1 refuses: it got as far as connecting
+    EXPECT_TRUE(statuses.contains(steps[0]));
+}
+
+TEST_F(UploadDialogTest, LabelsLeaveEveryClickToTheInputs)
+{
+    upload->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(test::inputsHiddenFromClicks(upload.get()), QStringList());
+    upload->hide();
+}
 
 TEST_F(UploadDialogTest, UploadToVsftpdRunsTheGaugeToFullAndHidesAfterwards)
 {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <ostream>
@@ -24,5 +25,11 @@ bool waitFor(const std::function<bool()> &done);
 
 // <build>/artifacts/<name>: where screenshots are kept.
 QString artifactPath(const QString &name);
+
+// Every visible input of the window (fields, spin fields, memos, buttons,
+// check boxes, combo boxes) whose centre or one of whose corners the window
+// hands to another widget, as "name at x,y -> other"; empty when a click
+// anywhere on an input reaches it.
+QStringList inputsHiddenFromClicks(QWidget *window);
 
 } // namespace kaviro::test
