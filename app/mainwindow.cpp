@@ -2,21 +2,17 @@
 
 #include "ui_mainwindow.h"
 
-#include "app/appcontext.h"
-#include "app/desktop.h"
-#include "app/messages.h"
 #include "common/cp1252.h"
 #include "common/version.h"
-#include "generator/listingpagegenerator.h"
+#include "desktop/desktop.h"
 #include "publish/uploaddialog.h"
-#include "settings/inifile.h"
+#include "session/messages.h"
+#include "session/session.h"
 #include "settings/optionsdialog.h"
-#include "store/datamodule.h"
 #include "store/windows1252.h"
 
 #include <QCloseEvent>
 #include <QDataWidgetMapper>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLocale>
@@ -34,24 +30,10 @@ QString windowCaption(const QString &storedCaption, const QString &productVersio
     return storedCaption + u" - "_s + (productVersion.isEmpty() ? numericVersion : productVersion);
 }
 
-// The generator reads the snapshot of whichever data module the program
-// created; the window's generator exists before the data module does.
-class AppListings : public ListingSource {
-public:
-    explicit AppListings(AppContext &app) : m_app(app) {}
-    int webDataCount() const override { return m_app.data ? m_app.data->webDataCount() : 0; }
-    const WebDataRow &webDataRow(int index) const override { return m_app.data->webDataRow(index); }
-
-private:
-    AppContext &m_app;
-};
-
 namespace {
 
 const QString connectionFailedText = QString::fromUtf8(messages::connectionFailed);
 const QString tableFailedText = QString::fromUtf8(messages::tableFailed);
-const QString noTableText = QString::fromUtf8(messages::noTable);
-const QString noTemplateText = QString::fromUtf8(messages::noTemplate);
 
 // Restores the normal cursor however generation ends.
 class BusyCursor {
@@ -104,16 +86,14 @@ public:
 
 } // namespace
 
-MainWindow::MainWindow(AppContext &app, QWidget *parent)
-    : QMainWindow(parent), m_app(app), m_ui(std::make_unique<Ui::MainWindow>()),
-      m_listings(std::make_unique<AppListings>(app))
+MainWindow::MainWindow(Desktop &desktop, Session &session, OptionsDialog &options, UploadDialog &upload,
+                       QWidget *parent)
+    : QMainWindow(parent), m_desktop(desktop), m_session(session), m_options(options), m_upload(upload),
+      m_ui(std::make_unique<Ui::MainWindow>())
 {
     m_ui->setupUi(this);
     setWindowTitle(windowCaption(windowTitle(), QString::fromLatin1(version::productVersion),
                                  QString::fromLatin1(version::fileVersion)));
-
-    m_generator = std::make_unique<ListingPageGenerator>(*m_listings);
-    m_generated = false;
 
     // Editors: flat single-line border, navy while focused, and a pale
     // yellow background.
@@ -150,7 +130,7 @@ MainWindow::MainWindow(AppContext &app, QWidget *parent)
     connect(m_ui->DBNavigator1, &RecordNavigator::clicked, this, &MainWindow::navigatorClicked);
     connect(m_ui->DBGrid1, &ListingGrid::cellEdited, this, &MainWindow::editorEdited);
     connect(m_ui->DBGrid1, &ListingGrid::cellRejected, this,
-            [this](const QString &message) { showDefaultError(m_app.desktop, this, message); });
+            [this](const QString &message) { showDefaultError(m_desktop, this, message); });
     connect(m_ui->dbeFlaeche, &NumberEdit::valueEdited, this, &MainWindow::editorEdited);
     connect(m_ui->dbeMiete, &NumberEdit::valueEdited, this, &MainWindow::editorEdited);
     connect(m_ui->dbeNebenkosten, &NumberEdit::valueEdited, this, &MainWindow::editorEdited);
@@ -174,12 +154,12 @@ MainWindow::~MainWindow() = default;
 template<typename Command>
 void MainWindow::command(Command &&run)
 {
-    runCommand(m_app.desktop, this, std::forward<Command>(run));
+    runCommand(m_desktop, this, std::forward<Command>(run));
 }
 
 ListingTable *MainWindow::table() const
 {
-    return m_app.data ? &m_app.data->table() : nullptr;
+    return &m_session.data().table();
 }
 
 // ------------------------------------------------------------------ start-up
@@ -204,25 +184,15 @@ void MainWindow::formShow()
 {
     bindTable();
     command([this] {
-        OptionsDialog &options = *m_app.options;
-        options.loadSettings();
-
-        const IniFile settingsFile(m_app.settingsFile);
-        if (!settingsFile.exists()) {
+        m_session.loadSettings();
+        if (!m_session.settingsFileExists()) {
             // First start: the user creates the connection string.
-            options.showOnPage(OptionsDialog::DatabasePage);
+            m_options.showOnPage(OptionsDialog::DatabasePage);
             return;
         }
-        const QString connectionString =
-            fromWindows1252(settingsFile.readString("Database", "ConnectionString"));
-        try {
-            DbConnection &connection = m_app.data->connection();
-            connection.setConnected(false);
-            connection.setConnectionString(connectionString);
-            connection.setConnected(true);
-        } catch (const std::exception &) {
-            m_app.desktop.errorMessage(this, connectionFailedText);
-            options.showOnPage(OptionsDialog::DatabasePage);
+        if (!m_session.connectDatabase(m_session.storedConnectionString())) {
+            m_desktop.errorMessage(this, connectionFailedText);
+            m_options.showOnPage(OptionsDialog::DatabasePage);
         }
         checkTableOpen();
         m_sortField = u"Wohnung"_s;
@@ -234,8 +204,8 @@ void MainWindow::formShow()
 
 void MainWindow::checkTableOpen()
 {
-    if (!m_app.data->openTable())
-        m_app.desktop.errorMessage(this, tableFailedText);
+    if (!m_session.openTable())
+        m_desktop.errorMessage(this, tableFailedText);
     updateControls();
 }
 
@@ -322,7 +292,7 @@ void MainWindow::acOptionenExecute()
 {
     command([this] {
         postPendingEdit();
-        m_app.options->showOnPage(OptionsDialog::TemplatePage);
+        m_options.showOnPage(OptionsDialog::TemplatePage);
         checkTableOpen();
     });
 }
@@ -339,7 +309,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 {
     // The close box saves the listing being edited as "Beenden" does, rather
     // than dropping it; when that fails the window stays open with the error.
-    if (!runCommand(m_app.desktop, this, [this] { postPendingEdit(); })) {
+    if (!runCommand(m_desktop, this, [this] { postPendingEdit(); })) {
         event->ignore();
         return;
     }
@@ -352,42 +322,26 @@ void MainWindow::acGenerateExecute()
 {
     command([this] {
         postPendingEdit();
-        const Settings &settings = m_app.options->settings();
-        const QString templateFile = fromWindows1252(settings.templateFilename);
-        bool built = false;
-        bool templateExists = false;
-        {
+        const PublishResult result = [this] {
             const BusyCursor busy;
-            DataModule &data = *m_app.data;
-            built = data.buildWebData();
-            // Without its file the generator would expand no template, or
-            // one of an earlier run, into pages named ".html", "2.html" and
-            // so on: nothing is written then.
-            templateExists = QFileInfo(templateFile).isFile();
-            if (built && templateExists) {
-                m_generator->setTemplateFile(settings.templateFilename);
-                m_generator->setOutputDir(settings.templateOutput);
-                m_generator->setMultiPage(settings.multiPage);
-                m_generator->setRowsPerPage(settings.rowsPerPage);
-                const std::string point = toWindows1252(QLocale::system().decimalPoint());
-                m_generator->setDecimalSeparator(point.size() == 1 ? point.front() : ',');
-                m_generator->run();
-            }
-            data.clearWebData();
-        }
+            return m_session.generate();
+        }();
         updateControls();
-        if (!built) {
-            // Without an open table nothing was written: say so instead of
-            // announcing pages, and leave earlier pages' commands as they were.
-            m_app.desktop.errorMessage(this, noTableText);
+        switch (result.outcome) {
+        case PublishResult::Outcome::NoTable:
+        case PublishResult::Outcome::NoTemplate:
+            // Nothing was written: say so instead of announcing pages, and
+            // leave earlier pages' commands as they were.
+            m_desktop.errorMessage(this, result.message);
             return;
-        }
-        if (!templateExists) {
-            m_app.desktop.errorMessage(this, noTemplateText.arg(templateFile));
+        case PublishResult::Outcome::Failed:
+            showDefaultError(m_desktop, this, result.message);
             return;
+        case PublishResult::Outcome::PagesWritten:
+            break;
         }
         m_generated = true;
-        const auto answer = m_app.desktop.messageBox(
+        const auto answer = m_desktop.messageBox(
             this, u"Information"_s,
             u"Die HTML-Seiten wurden erzeugt.\r\n\r\nWollen Sie sie ansehen ?"_s,
             QMessageBox::Yes | QMessageBox::No, QMessageBox::Information);
@@ -400,20 +354,20 @@ void MainWindow::acHTMLshowExecute()
 {
     if (!m_generated)
         return;
-    const std::string firstPage = m_generator->pageFileName(1);
-    m_app.desktop.openFile(QString::fromStdString(cp1252ToUtf8(firstPage)));
+    const std::string firstPage = m_session.generator().pageFileName(1);
+    m_desktop.openFile(QString::fromStdString(cp1252ToUtf8(firstPage)));
 }
 
 void MainWindow::asFTPuploadExecute()
 {
-    command([this] { m_app.upload->upload(); });
+    command([this] { m_upload.upload(); });
 }
 
 void MainWindow::miProjektClick()
 {
     m_ui->acHTMLshow->setEnabled(m_generated);
     // One upload at a time: its waits keep this window usable meanwhile.
-    m_ui->asFTPupload->setEnabled(m_generated && !(m_app.upload && m_app.upload->isRunning()));
+    m_ui->asFTPupload->setEnabled(m_generated && !m_upload.isRunning());
 }
 
 // ------------------------------------------------------------ table binding
@@ -555,7 +509,7 @@ void MainWindow::navigatorClicked(RecordNavigator::Button which)
             m_ui->dbeWohnung->setFocus();
             break;
         case RecordNavigator::Delete:
-            if (m_app.desktop.messageBox(this, u"Bestätigung"_s, u"Datensatz löschen?"_s,
+            if (m_desktop.messageBox(this, u"Bestätigung"_s, u"Datensatz löschen?"_s,
                                          QMessageBox::Ok | QMessageBox::Cancel,
                                          QMessageBox::Question)
                 == QMessageBox::Ok) {

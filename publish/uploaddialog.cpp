@@ -2,12 +2,10 @@
 
 #include "ui_uploaddialog.h"
 
-#include "app/appcontext.h"
-#include "app/desktop.h"
-#include "app/mainwindow.h"
-#include "generator/listingpagegenerator.h"
+#include "desktop/desktop.h"
 #include "publish/tcpsocket.h"
-#include "settings/optionsdialog.h"
+#include "session/session.h"
+#include "session/uploadjob.h"
 #include "store/windows1252.h"
 
 #include <QCoreApplication>
@@ -83,8 +81,9 @@ void Gauge::paintEvent(QPaintEvent *)
 
 // ----------------------------------------------------------------- window
 
-UploadDialog::UploadDialog(AppContext &app, QWidget *parent)
-    : QDialog(parent), m_app(app), m_ui(std::make_unique<Ui::UploadDialog>())
+UploadDialog::UploadDialog(Desktop &desktop, Session &session, QWidget *mainWindow, QWidget *parent)
+    : QDialog(parent), m_desktop(desktop), m_session(session), m_ui(std::make_unique<Ui::UploadDialog>()),
+      m_watchedWindow(mainWindow)
 {
     m_ui->setupUi(this);
     // The gauge's text takes the face and sets its own height.
@@ -101,8 +100,12 @@ UploadDialog::UploadDialog(AppContext &app, QWidget *parent)
         m_ui->Gauge->setMaximum(size);
         m_ui->Gauge->setProgress(sent);
     });
+    // The program must not end inside the upload's waits: a close of the
+    // main window meanwhile cancels the upload and closes the window after.
+    if (m_watchedWindow)
+        m_watchedWindow->installEventFilter(this);
     m_uploader.setErrorHandler([this](const std::string &message) {
-        m_app.desktop.messageBox(this, applicationTitle(), fromWindows1252(message), QMessageBox::Ok,
+        m_desktop.messageBox(this, applicationTitle(), fromWindows1252(message), QMessageBox::Ok,
                                  QMessageBox::NoIcon);
     });
 }
@@ -134,8 +137,7 @@ void UploadDialog::showEvent(QShowEvent *event)
 
 bool UploadDialog::upload()
 {
-    const ListingPageGenerator &generator = m_app.mainWindow->generator();
-    return upload(generator.pageCount(), [&generator](std::int32_t n) { return generator.pageFileName(n); });
+    return upload(m_session.generator().pageCount(), m_session.pageFileNames());
 }
 
 bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &pageFileName)
@@ -144,16 +146,6 @@ bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &
     // start again.
     if (m_uploader.isRunning())
         return false;
-    // A copy: values edited in the options dialog during the upload belong
-    // to the next one.
-    const Settings settings = m_app.options->settings();
-
-    // The program must not end inside the upload's waits: a close of the
-    // main window meanwhile cancels the upload and closes the window after.
-    if (m_app.mainWindow && m_watchedWindow != m_app.mainWindow) {
-        m_watchedWindow = m_app.mainWindow;
-        m_watchedWindow->installEventFilter(this);
-    }
 
     show();
     raise();
@@ -169,7 +161,7 @@ bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &
     };
     bool result = false;
     try {
-        result = m_uploader.upload(settings, pageCount, pageFileName);
+        result = runUploadJob(m_uploader, m_session.settings(), pageCount, pageFileName) == UploadResult::Uploaded;
     } catch (...) {
         ended();
         throw;

@@ -2,7 +2,7 @@
 
 #include "ui_connectionstringdialog.h"
 
-#include "app/desktop.h"
+#include "desktop/desktop.h"
 #include "common/error.h"
 #include "store/dbconnection.h"
 #include "store/listingdatabase.h"

@@ -2,13 +2,12 @@
 
 #include "ui_optionsdialog.h"
 
-#include "app/appcontext.h"
-#include "app/desktop.h"
 #include "common/version.h"
+#include "desktop/desktop.h"
+#include "session/session.h"
 #include "settings/connectionstringdialog.h"
 #include "settings/inifile.h"
 #include "settings/integertext.h"
-#include "store/datamodule.h"
 #include "store/windows1252.h"
 
 #include <QApplication>
@@ -20,6 +19,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopeGuard>
 #include <QStyle>
 
 #include <algorithm>
@@ -177,8 +177,8 @@ const QColor notConnectedColor(255, 0, 0);
 
 const QString OptionsDialog::mailAddress = u"kontakt@quorvel.example"_s;
 
-OptionsDialog::OptionsDialog(AppContext &app, QWidget *parent)
-    : QDialog(parent), m_app(app), m_ui(std::make_unique<Ui::OptionsDialog>())
+OptionsDialog::OptionsDialog(Desktop &desktop, Session &session, QWidget *parent)
+    : QDialog(parent), m_desktop(desktop), m_session(session), m_ui(std::make_unique<Ui::OptionsDialog>())
 {
     m_ui->setupUi(this);
     Ui::OptionsDialog &ui = *m_ui;
@@ -213,6 +213,9 @@ OptionsDialog::OptionsDialog(AppContext &app, QWidget *parent)
     connectFields();
     chkMultiPageClick();
     chkUseProxyClick();
+    // Every way of closing hands the edited record back, "Abbrechen"
+    // included: its values stay in effect until the next showing.
+    connect(this, &QDialog::finished, this, [this] { m_session.settings() = m_settings; });
 }
 
 OptionsDialog::~OptionsDialog() = default;
@@ -257,7 +260,7 @@ void OptionsDialog::connectFields()
 
 void OptionsDialog::portChanged(std::int32_t &port, const QString &text)
 {
-    runCommand(m_app.desktop, this, [&] { applyPortField(port, text); });
+    runCommand(m_desktop, this, [&] { applyPortField(port, text); });
 }
 
 bool OptionsDialog::eventFilter(QObject *watched, QEvent *event)
@@ -277,7 +280,14 @@ bool OptionsDialog::eventFilter(QObject *watched, QEvent *event)
 
 void OptionsDialog::loadSettings()
 {
-    const std::string &fileName = m_app.settingsFile;
+    // What was read reaches the session even when the load stops part-way.
+    const auto handBack = qScopeGuard([this] { m_session.settings() = m_settings; });
+    readSettingsFile();
+}
+
+void OptionsDialog::readSettingsFile()
+{
+    const std::string &fileName = m_session.settingsFile();
     if (!IniFile(fileName).exists())
         return;
     Ui::OptionsDialog &ui = *m_ui;
@@ -336,8 +346,8 @@ void OptionsDialog::accept()
 {
     // The dialog closes first, so a failing save still closes it.
     QDialog::accept();
-    runCommand(m_app.desktop, this, [this] {
-        saveSettings(m_app.settingsFile, m_settings, [] {
+    runCommand(m_desktop, this, [this] {
+        saveSettings(m_session.settingsFile(), m_settings, [] {
             return toWindows1252(QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
         });
     });
@@ -371,7 +381,7 @@ void OptionsDialog::chkUseProxyClick()
 
 bool OptionsDialog::acceptChosenPath(QLineEdit *field, const QString &path)
 {
-    if (!checkWindows1252Path(m_app.desktop, this, path))
+    if (!checkWindows1252Path(m_desktop, this, path))
         return false;
     field->setText(path);
     return true;
@@ -385,7 +395,7 @@ void OptionsDialog::btnTemplateClick()
     request.selectedFilter = 1;
     request.defaultExtension = u"*.templ"_s;
     request.fileName = m_ui->txtTemplate->text();
-    if (const std::optional<QString> file = m_app.desktop.openFileName(this, request))
+    if (const std::optional<QString> file = m_desktop.openFileName(this, request))
         acceptChosenPath(m_ui->txtTemplate, *file);
 }
 
@@ -394,26 +404,18 @@ void OptionsDialog::btnOutputClick()
     Desktop::FolderRequest request;
     request.title = u"temp. Ausgabeverzeichnis"_s;
     request.folder = m_ui->txtOutput->text();
-    if (const std::optional<QString> folder = m_app.desktop.folderName(this, request))
+    if (const std::optional<QString> folder = m_desktop.folderName(this, request))
         acceptChosenPath(m_ui->txtOutput, *folder);
 }
 
 void OptionsDialog::btnConnectionClick()
 {
     const QString result =
-        ConnectionStringDialog::edit(m_app.desktop, fromWindows1252(m_settings.connectionString), this);
+        ConnectionStringDialog::edit(m_desktop, fromWindows1252(m_settings.connectionString), this);
     if (!result.isEmpty())
         m_ui->txtConnectionString->setText(result);
-    if (m_app.data) {
-        try {
-            DbConnection &connection = m_app.data->connection();
-            connection.setConnected(false);
-            connection.setConnectionString(fromWindows1252(m_settings.connectionString));
-            connection.setConnected(true);
-        } catch (const std::exception &) {
-            m_app.desktop.errorMessage(this, u"Die Verbindung zur Datenbank konnte nicht hergestellt werden."_s);
-        }
-    }
+    if (!m_session.connectDatabase(fromWindows1252(m_settings.connectionString)))
+        m_desktop.errorMessage(this, u"Die Verbindung zur Datenbank konnte nicht hergestellt werden."_s);
     updateConnectionStatus();
 }
 
@@ -425,7 +427,7 @@ void OptionsDialog::showVersionInfo()
 
 void OptionsDialog::updateConnectionStatus()
 {
-    const bool connected = m_app.data && m_app.data->connection().isConnected();
+    const bool connected = m_session.isConnected();
     m_ui->txtStatus->setText(connected ? u"connected"_s : u"not connected"_s);
     QPalette palette = m_ui->txtStatus->palette();
     palette.setColor(QPalette::WindowText, connected ? connectedColor : notConnectedColor);
@@ -439,7 +441,7 @@ QColor OptionsDialog::statusColor() const
 
 void OptionsDialog::openMailLink()
 {
-    m_app.desktop.openUrl(QUrl(u"mailto:"_s + mailAddress));
+    m_desktop.openUrl(QUrl(u"mailto:"_s + mailAddress));
 }
 
 void OptionsDialog::copyMailLink()

@@ -1,4 +1,4 @@
-#include "app/appcontext.h"
+#include "app/desktopprogram.h"
 #include "app/editors.h"
 #include "app/listinggrid.h"
 #include "app/mainwindow.h"
@@ -62,24 +62,16 @@ und ruhig', 1234.5, 210, '2025-09-01 00:00:00', '2025-01-02 10:00:00', 1),
   '2025-01-05 13:00:00', 1);
 )sql";
 
-// The four top-level objects of one run of the program, created in the
-// program's order, with a scripted desktop. Every message box and every
-// showing of the options dialog is logged in order; the options dialog is
-// closed with "Abbrechen" as soon as it is up.
+// One run of the program, built as the program entry builds it, with a
+// scripted desktop. Every message box and every showing of the options
+// dialog is logged in order; the options dialog is closed with "Abbrechen"
+// as soon as it is up.
 class Program {
 public:
     explicit Program(const QString &settingsFile)
-        : m_app{desktop, settingsFile.toStdString()}
+        : m_program(desktop, settingsFile.toStdString()), session(&m_program.session()),
+          window(&m_program.mainWindow()), options(&m_program.options()), data(&session->data())
     {
-        window = std::make_unique<MainWindow>(m_app);
-        m_app.mainWindow = window.get();
-        options = std::make_unique<OptionsDialog>(m_app);
-        m_app.options = options.get();
-        data = std::make_unique<DataModule>();
-        m_app.data = data.get();
-        upload = std::make_unique<UploadDialog>(m_app);
-        m_app.upload = upload.get();
-
         desktop.onCall = [this](const test::DesktopCall &call) {
             if (call.kind == test::DesktopCall::Kind::MessageBox)
                 events << call.caption + u'|' + call.text;
@@ -87,23 +79,16 @@ public:
                 events << u"open|"_s + call.url.toLocalFile();
         };
         QObject::connect(&m_closer, &QTimer::timeout, [this] {
-            if (QApplication::activeModalWidget() == options.get()) {
+            if (QApplication::activeModalWidget() == options) {
                 events << u"options|%1"_s.arg(options->currentPage());
                 options->reject();
             }
         });
         m_closer.start(5);
-        QObject::connect(window.get(), &MainWindow::closed, [this] { closed = true; });
+        QObject::connect(window, &MainWindow::closed, [this] { closed = true; });
     }
 
-    ~Program()
-    {
-        m_closer.stop();
-        upload.reset();
-        data.reset();
-        options.reset();
-        window.reset();
-    }
+    ~Program() { m_closer.stop(); }
 
     void start()
     {
@@ -149,14 +134,16 @@ public:
     test::ScriptedDesktop desktop;
     QStringList events;
     bool closed = false;
-    std::unique_ptr<MainWindow> window;
-    std::unique_ptr<OptionsDialog> options;
-    std::unique_ptr<DataModule> data;
-    std::unique_ptr<UploadDialog> upload;
 
 private:
-    AppContext m_app;
+    DesktopProgram m_program;
     QTimer m_closer;
+
+public:
+    Session *session;
+    MainWindow *window;
+    OptionsDialog *options;
+    DataModule *data;
 };
 
 // A folder holding a settings file and, when asked, the listing database.
@@ -291,7 +278,7 @@ TEST_F(MainWindowTest, StartUpPaths)
          wohnungAsc},
         {"normal start", Setup::Fixture, {}, true, u"Wohnung ASC"_s, wohnungAsc},
         {"undecodable password", Setup::BadPassword,
-         {u"kaviro_app_tests|"_s + defaultErrorText(fromWindows1252(badPassword))}, false, QString(), {}},
+         {u"kaviro_app_tests|"_s + fromWindows1252(defaultErrorText(badPassword))}, false, QString(), {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -434,7 +421,7 @@ TEST_F(MainWindowTest, GenerationAsksToShowAndEnablesTheProjectMenu)
     // An unsaved change in the options dialog counts.
     const QString unsaved = path(u"anders"_s);
     QDir().mkpath(unsaved);
-    program->options->settings().templateOutput = toWindows1252(unsaved);
+    program->session->settings().templateOutput = toWindows1252(unsaved);
 
     bool cursorRestored = false;
     program->desktop.onCall = [&](const test::DesktopCall &call) {
@@ -492,19 +479,19 @@ TEST_F(MainWindowTest, AMissingTemplateFileWritesNoPages)
     const QString missing = path(u"fehlt.templ"_s);
     const QStringList error{u"Fehler !|Die Vorlagendatei \"%1\" wurde nicht gefunden.\rPrüfen Sie die Einstellung "
                             "auf der Seite \"Template\" der Optionen."_s.arg(missing)};
-    program->options->settings().templateFilename = toWindows1252(missing);
+    program->session->settings().templateFilename = toWindows1252(missing);
     program->trigger("acGenerate");
     EXPECT_EQ(program->events, error);
     EXPECT_FALSE(program->window->generated());
     EXPECT_TRUE(QDir(path(u"out"_s)).isEmpty());
 
     // Once pages exist, a template gone since leaves them and their commands.
-    program->options->settings().templateFilename = toWindows1252(path(u"liste.templ"_s));
+    program->session->settings().templateFilename = toWindows1252(path(u"liste.templ"_s));
     program->desktop.buttonAnswers = {QMessageBox::No};
     program->trigger("acGenerate");
     ASSERT_TRUE(program->window->generated());
     ASSERT_TRUE(QFile::remove(path(u"liste.templ"_s)));
-    program->options->settings().templateFilename = toWindows1252(path(u"liste.templ"_s));
+    program->session->settings().templateFilename = toWindows1252(path(u"liste.templ"_s));
     program->events.clear();
     program->trigger("acGenerate");
     EXPECT_EQ(program->events, QStringList{QString(error.first()).replace(u"fehlt.templ"_s, u"liste.templ"_s)});
@@ -519,7 +506,7 @@ TEST_F(MainWindowTest, AGenerationErrorReachesTheDefaultErrorBox)
     // The output folder is a regular file: the page cannot be created.
     QFile blocker(path(u"blocker"_s));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    program->options->settings().templateOutput = toWindows1252(path(u"blocker"_s));
+    program->session->settings().templateOutput = toWindows1252(path(u"blocker"_s));
     program->trigger("acGenerate");
     ASSERT_EQ(program->desktop.messageBoxes().size(), 1u);
     EXPECT_EQ(program->desktop.messageBoxes()[0].caption, u"kaviro_app_tests"_s);
@@ -756,7 +743,7 @@ TEST_F(MainWindowTest, TabRunsThroughTheEditorsAndReachesTheAreaLast)
 {
     auto program = startOnFixture();
     program->window->activateWindow();
-    QApplication::setActiveWindow(program->window.get());
+    QApplication::setActiveWindow(program->window);
     program->child<QLineEdit>("dbeWohnung")->setFocus();
     QStringList order{QApplication::focusWidget()->objectName()};
     for (int i = 0; i < 10; ++i) {
@@ -841,7 +828,7 @@ TEST_F(MainWindowTest, GridCellsAreEditedAndPostedLikeTheEditors)
     auto program = startOnFixture();
     auto *grid = program->child<ListingGrid>("DBGrid1");
     program->window->activateWindow();
-    QApplication::setActiveWindow(program->window.get());
+    QApplication::setActiveWindow(program->window);
     grid->setFocus();
     const auto cell = [grid](int row, const char *field) { return grid->model()->index(row, grid->columnOf(field)); };
     const auto openEditor = [grid](int row, const char *field) -> QLineEdit * {

@@ -1,4 +1,4 @@
-#include "app/desktop.h"
+#include "desktop/desktop.h"
 #include "common/version.h"
 #include "settings/connectionstringdialog.h"
 #include "settings/passwordcipher.h"
@@ -309,7 +309,7 @@ TEST_F(OptionsDialogTest, UndecodablePasswordKeepsTheDialogClosedAndShowsTheErro
     bool shown = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (QApplication::activeModalWidget() == options.get()) {
+        if (QApplication::activeModalWidget() == options) {
             shown = true;
             options->reject();
         }

@@ -51,8 +51,7 @@ class UploadDialogTest : public test::DialogFixture {
 protected:
     UploadDialogTest()
     {
-        upload = std::make_unique<UploadDialog>(app());
-        app().upload = upload.get();
+        upload = &program().upload();
         QObject::connect(upload->findChild<QStatusBar *>(u"Status"_s), &QStatusBar::messageChanged,
                          [this](const QString &text) {
                              if (!text.isEmpty())
@@ -63,12 +62,11 @@ protected:
             EXPECT_TRUE(upload->isVisible()); // the failing step's window stays up meanwhile
         };
     }
-    ~UploadDialogTest() override { upload.reset(); }
 
     void useServer(int port, const std::string &folder, const std::string &user = "kaviro",
                    const std::string &password = "geheim")
     {
-        Settings &settings = options->settings();
+        Settings &settings = session().settings();
         settings.ftpServer = "127.0.0.1";
         settings.ftpPort = port;
         settings.ftpPath = folder;
@@ -107,7 +105,7 @@ protected:
 
     static const QStringList steps;
 
-    std::unique_ptr<UploadDialog> upload;
+    UploadDialog *upload = nullptr;
     QStringList statuses;
 
 private:
@@ -214,8 +212,7 @@ TEST_F(UploadDialogTest, ClosingTheWindowDuringAnUploadOnlyHidesIt)
 
 TEST_F(UploadDialogTest, ClosingTheMainWindowCancelsTheUploadAndClosesAfterIt)
 {
-    MainWindow window(app());
-    app().mainWindow = &window;
+    MainWindow &window = program().mainWindow();
     bool closed = false;
     bool closedDuringUpload = false;
     QObject::connect(&window, &MainWindow::closed, [&] {
@@ -233,7 +230,6 @@ TEST_F(UploadDialogTest, ClosingTheMainWindowCancelsTheUploadAndClosesAfterIt)
     EXPECT_EQ(server.lines().back(), "QUIT");
     EXPECT_TRUE(test::waitFor([&] { return closed; }));
     EXPECT_FALSE(closedDuringUpload);
-    app().mainWindow = nullptr;
 }
 
 TEST_F(UploadDialogTest, RefusedFolderIsShownInABoxWhileTheWindowStaysUp)
