@@ -233,6 +233,7 @@ TEST_F(OptionsDialogTest, CancelKeepsTheEditUntilTheNextShowingReloadsTheFile)
         });
         // In effect for an upload started now; the file is untouched.
         EXPECT_EQ(options->settings().ftpServer, "ftp.neu.example");
+        EXPECT_EQ(session().settings().ftpServer, "ftp.neu.example");
         EXPECT_EQ(readSetting("FTP", "FTPServer"), "ftp.datei.example");
     }
 
@@ -322,6 +323,7 @@ TEST_F(OptionsDialogTest, UndecodablePasswordKeepsTheDialogClosedAndShowsTheErro
     EXPECT_EQ(edit("txtTemplate")->text(), u"neu.templ"_s);
     EXPECT_EQ(edit("txtFTPUser")->text(), u"neuer.benutzer"_s);
     EXPECT_EQ(options->settings().ftpUser, "neuer.benutzer");
+    EXPECT_EQ(session().settings().ftpUser, "neuer.benutzer");
     EXPECT_EQ(edit("txtFTPPassword")->text(), u"vorher"_s);
     EXPECT_EQ(options->settings().ftpPassword, "vorher");
     EXPECT_EQ(edit("txtConnectionString")->text(), QString());
