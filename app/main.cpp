@@ -1,12 +1,8 @@
-// The desktop program: creates the four top-level objects in their order and
-// runs the message loop until the main window closes.
-#include "app/appcontext.h"
-#include "app/desktop.h"
-#include "app/mainwindow.h"
-#include "publish/uploaddialog.h"
-#include "settings/optionsdialog.h"
+// The desktop program: builds its objects and runs the message loop until
+// the main window closes.
+#include "app/desktopprogram.h"
+#include "desktop/desktop.h"
 #include "settings/settings.h"
-#include "store/datamodule.h"
 
 #include <QApplication>
 
@@ -19,18 +15,9 @@ int main(int argc, char *argv[])
     kaviro::installGermanStandardButtons();
 
     kaviro::QtDesktop desktop;
-    kaviro::AppContext app{desktop, kaviro::settingsFileName()};
+    kaviro::DesktopProgram program(desktop, kaviro::settingsFileName());
 
-    kaviro::MainWindow mainWindow(app);
-    app.mainWindow = &mainWindow;
-    kaviro::OptionsDialog options(app);
-    app.options = &options;
-    kaviro::DataModule data;
-    app.data = &data;
-    kaviro::UploadDialog upload(app);
-    app.upload = &upload;
-
-    QObject::connect(&mainWindow, &kaviro::MainWindow::closed, &application, &QApplication::quit);
-    mainWindow.show();
+    QObject::connect(&program.mainWindow(), &kaviro::MainWindow::closed, &application, &QApplication::quit);
+    program.mainWindow().show();
     return QApplication::exec();
 }

@@ -2,22 +2,18 @@
 
 #include "ui_mainwindow.h"
 
-#include "app/appcontext.h"
-#include "app/desktop.h"
-#include "app/labels.h"
-#include "app/messages.h"
+#include "desktop/labels.h"
 #include "common/cp1252.h"
 #include "common/version.h"
-#include "generator/listingpagegenerator.h"
+#include "desktop/desktop.h"
 #include "publish/uploaddialog.h"
-#include "settings/inifile.h"
+#include "session/messages.h"
+#include "session/session.h"
 #include "settings/optionsdialog.h"
-#include "store/datamodule.h"
 #include "store/windows1252.h"
 
 #include <QCloseEvent>
 #include <QDataWidgetMapper>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLocale>
@@ -36,18 +32,6 @@ QString windowCaption(const QString &storedCaption, const QString &productVersio
     return storedCaption + u" - "_s + (productVersion.isEmpty() ? numericVersion : productVersion);
 }
 
-// The generator reads the snapshot of whichever data module the program
-// created; the window's generator exists before the data module does.
-class AppListings : public ListingSource {
-public:
-    explicit AppListings(AppContext &app) : m_app(app) {}
-    int webDataCount() const override { return m_app.data ? m_app.data->webDataCount() : 0; }
-    const WebDataRow &webDataRow(int index) const override { return m_app.data->webDataRow(index); }
-
-private:
-    AppContext &m_app;
-};
-
 namespace {
 
 // Height of the window's working area in the reference layout; the grid
@@ -57,8 +41,6 @@ constexpr int referenceGridHeight = 198;
 
 const QString connectionFailedText = QString::fromUtf8(messages::connectionFailed);
 const QString tableFailedText = QString::fromUtf8(messages::tableFailed);
-const QString noTableText = QString::fromUtf8(messages::noTable);
-const QString noTemplateText = QString::fromUtf8(messages::noTemplate);
 
 // Restores the normal cursor however generation ends.
 class BusyCursor {
@@ -111,17 +93,15 @@ public:
 
 } // namespace
 
-MainWindow::MainWindow(AppContext &app, QWidget *parent)
-    : QMainWindow(parent), m_app(app), m_ui(std::make_unique<Ui::MainWindow>()),
-      m_listings(std::make_unique<AppListings>(app))
+MainWindow::MainWindow(Desktop &desktop, Session &session, OptionsDialog &options, UploadDialog &upload,
+                       QWidget *parent)
+    : QMainWindow(parent), m_desktop(desktop), m_session(session), m_options(options), m_upload(upload),
+      m_ui(std::make_unique<Ui::MainWindow>())
 {
     m_ui->setupUi(this);
     letLabelsPassClicks(this);
     setWindowTitle(windowCaption(windowTitle(), QString::fromLatin1(version::productVersion),
                                  QString::fromLatin1(version::fileVersion)));
-
-    m_generator = std::make_unique<ListingPageGenerator>(*m_listings);
-    m_generated = false;
 
     // Editors: flat single-line border, navy while focused, and a pale
     // yellow background.
@@ -163,7 +143,7 @@ MainWindow::MainWindow(AppContext &app, QWidget *parent)
     connect(m_ui->DBGrid1, &ListingGrid::cellEdited, this, &MainWindow::editorEdited);
     connect(m_ui->DBGrid1, &ListingGrid::titleClicked, this, &MainWindow::sortByTitle);
     connect(m_ui->DBGrid1, &ListingGrid::cellRejected, this,
-            [this](const QString &message) { showDefaultError(m_app.desktop, this, message); });
+            [this](const QString &message) { showDefaultError(m_desktop, this, message); });
     connect(m_ui->dbeFlaeche, &NumberEdit::valueEdited, this, &MainWindow::editorEdited);
     connect(m_ui->dbeMiete, &NumberEdit::valueEdited, this, &MainWindow::editorEdited);
     connect(m_ui->dbeNebenkosten, &NumberEdit::valueEdited, this, &MainWindow::editorEdited);
@@ -187,12 +167,12 @@ MainWindow::~MainWindow() = default;
 template<typename Command>
 void MainWindow::command(Command &&run)
 {
-    runCommand(m_app.desktop, this, std::forward<Command>(run));
+    runCommand(m_desktop, this, std::forward<Command>(run));
 }
 
 ListingTable *MainWindow::table() const
 {
-    return m_app.data ? &m_app.data->table() : nullptr;
+    return &m_session.data().table();
 }
 
 // ------------------------------------------------------------------ start-up
@@ -217,16 +197,13 @@ void MainWindow::formShow()
 {
     bindTable();
     command([this] {
-        OptionsDialog &options = *m_app.options;
-        options.loadSettings();
-
-        const IniFile settingsFile(m_app.settingsFile);
-        if (!settingsFile.exists()) {
+        m_options.loadSettings();
+        if (!m_session.settingsFileExists()) {
             // First start: the user creates the connection string.
             showOptions(OptionsDialog::DatabasePage);
             return;
         }
-        if (!connectDatabase(fromWindows1252(settingsFile.readString("Database", "ConnectionString"))))
+        if (!connectDatabase(m_session.storedConnectionString()))
             showOptions(OptionsDialog::DatabasePage);
         checkTableOpen();
         m_sortField = u"Wohnung"_s;
@@ -238,25 +215,18 @@ void MainWindow::formShow()
 
 bool MainWindow::connectDatabase(const QString &connectionString)
 {
-    try {
-        DbConnection &connection = m_app.data->connection();
-        connection.setConnected(false);
-        connection.setConnectionString(connectionString);
-        connection.setConnected(true);
+    if (m_session.connectDatabase(connectionString))
         return true;
-    } catch (const std::exception &) {
-        m_app.desktop.errorMessage(this, connectionFailedText);
-        return false;
-    }
+    m_desktop.errorMessage(this, connectionFailedText);
+    return false;
 }
 
 bool MainWindow::showOptions(int page)
 {
-    OptionsDialog &options = *m_app.options;
-    const QString before = m_app.data->connection().connectionString();
-    options.showOnPage(page);
-    const QString after = fromWindows1252(options.settings().connectionString);
-    if (options.result() != QDialog::Accepted || after == before)
+    const QString before = m_session.data().connection().connectionString();
+    m_options.showOnPage(page);
+    const QString after = fromWindows1252(m_session.settings().connectionString);
+    if (m_options.result() != QDialog::Accepted || after == before)
         return false;
     // The user expects the listings of the database just chosen, not an
     // empty window until the next start.
@@ -272,8 +242,8 @@ bool MainWindow::showOptions(int page)
 
 void MainWindow::checkTableOpen()
 {
-    if (!m_app.data->openTable())
-        m_app.desktop.errorMessage(this, tableFailedText);
+    if (!m_session.openTable())
+        m_desktop.errorMessage(this, tableFailedText);
     updateControls();
 }
 
@@ -397,7 +367,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 {
     // The close box saves the listing being edited as "Beenden" does, rather
     // than dropping it; when that fails the window stays open with the error.
-    if (!runCommand(m_app.desktop, this, [this] { postPendingEdit(); })) {
+    if (!runCommand(m_desktop, this, [this] { postPendingEdit(); })) {
         event->ignore();
         return;
     }
@@ -410,42 +380,26 @@ void MainWindow::acGenerateExecute()
 {
     command([this] {
         postPendingEdit();
-        const Settings &settings = m_app.options->settings();
-        const QString templateFile = fromWindows1252(settings.templateFilename);
-        bool built = false;
-        bool templateExists = false;
-        {
+        const PublishResult result = [this] {
             const BusyCursor busy;
-            DataModule &data = *m_app.data;
-            built = data.buildWebData();
-            // Without its file the generator would expand no template, or
-            // one of an earlier run, into pages named ".html", "2.html" and
-            // so on: nothing is written then.
-            templateExists = QFileInfo(templateFile).isFile();
-            if (built && templateExists) {
-                m_generator->setTemplateFile(settings.templateFilename);
-                m_generator->setOutputDir(settings.templateOutput);
-                m_generator->setMultiPage(settings.multiPage);
-                m_generator->setRowsPerPage(settings.rowsPerPage);
-                const std::string point = toWindows1252(QLocale::system().decimalPoint());
-                m_generator->setDecimalSeparator(point.size() == 1 ? point.front() : ',');
-                m_generator->run();
-            }
-            data.clearWebData();
-        }
+            return m_session.generate();
+        }();
         updateControls();
-        if (!built) {
-            // Without an open table nothing was written: say so instead of
-            // announcing pages, and leave earlier pages' commands as they were.
-            m_app.desktop.errorMessage(this, noTableText);
+        switch (result.outcome) {
+        case PublishResult::Outcome::NoTable:
+        case PublishResult::Outcome::NoTemplate:
+            // Nothing was written: say so instead of announcing pages, and
+            // leave earlier pages' commands as they were.
+            m_desktop.errorMessage(this, result.message);
             return;
-        }
-        if (!templateExists) {
-            m_app.desktop.errorMessage(this, noTemplateText.arg(templateFile));
+        case PublishResult::Outcome::Failed:
+            showDefaultError(m_desktop, this, result.message);
             return;
+        case PublishResult::Outcome::PagesWritten:
+            break;
         }
         m_generated = true;
-        const auto answer = m_app.desktop.messageBox(
+        const auto answer = m_desktop.messageBox(
             this, u"Information"_s,
             u"Die HTML-Seiten wurden erzeugt.\r\n\r\nWollen Sie sie ansehen ?"_s,
             QMessageBox::Yes | QMessageBox::No, QMessageBox::Information);
@@ -458,20 +412,20 @@ void MainWindow::acHTMLshowExecute()
 {
     if (!m_generated)
         return;
-    const std::string firstPage = m_generator->pageFileName(1);
-    m_app.desktop.openFile(QString::fromStdString(cp1252ToUtf8(firstPage)));
+    const std::string firstPage = m_session.generator().pageFileName(1);
+    m_desktop.openFile(QString::fromStdString(cp1252ToUtf8(firstPage)));
 }
 
 void MainWindow::asFTPuploadExecute()
 {
-    command([this] { m_app.upload->upload(); });
+    command([this] { m_upload.upload(); });
 }
 
 void MainWindow::miProjektClick()
 {
     m_ui->acHTMLshow->setEnabled(m_generated);
     // One upload at a time: its waits keep this window usable meanwhile.
-    m_ui->asFTPupload->setEnabled(m_generated && !(m_app.upload && m_app.upload->isRunning()));
+    m_ui->asFTPupload->setEnabled(m_generated && !m_upload.isRunning());
 }
 
 // ------------------------------------------------------------ table binding
@@ -613,7 +567,7 @@ void MainWindow::navigatorClicked(RecordNavigator::Button which)
             m_ui->dbeWohnung->setFocus();
             break;
         case RecordNavigator::Delete:
-            if (m_app.desktop.messageBox(this, u"Bestätigung"_s, u"Datensatz löschen?"_s,
+            if (m_desktop.messageBox(this, u"Bestätigung"_s, u"Datensatz löschen?"_s,
                                          QMessageBox::Ok | QMessageBox::Cancel,
                                          QMessageBox::Question)
                 == QMessageBox::Ok) {

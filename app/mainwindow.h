@@ -15,10 +15,11 @@ class MainWindow;
 
 namespace kaviro {
 
-struct AppContext;
-class ListingPageGenerator;
+class Desktop;
 class ListingTable;
-class AppListings;
+class OptionsDialog;
+class Session;
+class UploadDialog;
 
 // "Kaviro", then " - ", then the product version; the numeric version when
 // the version string is empty.
@@ -34,10 +35,11 @@ QString windowCaption(const QString &storedCaption, const QString &productVersio
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(AppContext &app, QWidget *parent = nullptr);
+    // The dialogs are used only by the commands (see DesktopProgram).
+    MainWindow(Desktop &desktop, Session &session, OptionsDialog &options, UploadDialog &upload,
+               QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    ListingPageGenerator &generator() { return *m_generator; }
     // Pages have been generated in this run.
     bool generated() const { return m_generated; }
     const QString &sortField() const { return m_sortField; }
@@ -102,10 +104,11 @@ private:
     template<typename Command>
     void command(Command &&run);
 
-    AppContext &m_app;
+    Desktop &m_desktop;
+    Session &m_session;
+    OptionsDialog &m_options;
+    UploadDialog &m_upload;
     std::unique_ptr<Ui::MainWindow> m_ui;
-    std::unique_ptr<ListingPageGenerator> m_generator;
-    std::unique_ptr<AppListings> m_listings;
     QDataWidgetMapper *m_mapper = nullptr;
     QString m_sortField;
     QString m_sortOrder;

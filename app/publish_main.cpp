@@ -9,19 +9,16 @@
 // template and every kaviro::Error message are Windows-1252 and are converted
 // on the way out.
 
-#include "app/messages.h"
 #include "app/publishinfo.h"
 #include "common/cp1252.h"
 #include "common/error.h"
 #include "common/filename.h"
-#include "generator/listingpagegenerator.h"
-#include "publish/uploader.h"
-#include "settings/settings.h"
-#include "store/datamodule.h"
+#include "session/messages.h"
+#include "session/session.h"
+#include "session/uploadjob.h"
 #include "store/windows1252.h"
 
 #include <QCoreApplication>
-#include <QLocale>
 #include <QString>
 
 #include <algorithm>
@@ -46,16 +43,6 @@ void printError(std::string text)
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-// What the desktop program's default error box shows for an error that no
-// command caught: the message, with a "." added when it ends in a character
-// that sorts after ".".
-std::string errorBoxText(std::string message)
-{
-    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
-        message += '.';
-    return message;
-}
-
 bool isRegularFile(const std::string &path)
 {
     struct stat info {};
@@ -67,12 +54,6 @@ std::string defaultSettingsFile()
     // The desktop program's file, which lives beside this one.
     const std::string program = programFilePath();
     return settingsFileName(program.substr(0, program.rfind('/') + 1) + "kaviro");
-}
-
-char localeDecimalSeparator()
-{
-    const std::string point = toWindows1252(QLocale::system().decimalPoint());
-    return point.size() == 1 ? point.front() : '.';
 }
 
 struct Options {
@@ -117,8 +98,8 @@ std::string withoutLineEnd(std::string text)
 // The upload's status texts as lines; on a terminal a bar for each page.
 class UploadReport {
 public:
-    explicit UploadReport(const ListingPageGenerator &generator)
-        : m_generator(generator), m_terminal(::isatty(STDOUT_FILENO) == 1)
+    explicit UploadReport(const Uploader::PageFileName &pageFileName)
+        : m_pageFileName(pageFileName), m_terminal(::isatty(STDOUT_FILENO) == 1)
     {
     }
 
@@ -146,7 +127,7 @@ public:
         constexpr int width = 30;
         const int percent = size > 0 ? static_cast<int>(std::min<std::int64_t>(sent, size) * 100 / size) : 100;
         const int filled = percent * width / 100;
-        std::printf("\r  %s [%s%s] %3d %%", cp1252ToUtf8(fileNamePart(m_generator.pageFileName(page))).c_str(),
+        std::printf("\r  %s [%s%s] %3d %%", cp1252ToUtf8(fileNamePart(m_pageFileName(page))).c_str(),
                     std::string(static_cast<std::size_t>(filled), '#').c_str(),
                     std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), percent);
         std::fflush(stdout);
@@ -161,29 +142,30 @@ public:
     }
 
 private:
-    const ListingPageGenerator &m_generator;
+    const Uploader::PageFileName &m_pageFileName;
     bool m_terminal;
     bool m_barOpen = false;
     std::int32_t m_page = 0;
 };
 
-int uploadPages(const Settings &settings, const ListingPageGenerator &generator)
+int uploadPages(const Session &session)
 {
-    UploadReport report(generator);
+    const Uploader::PageFileName pageFileName = session.pageFileNames();
+    UploadReport report(pageFileName);
     Uploader uploader;
     uploader.setStatusHandler([&](const std::string &text) { report.status(text); });
     uploader.setErrorHandler([&](const std::string &message) { report.failure(message); });
     uploader.setProgressHandler(
         [&](std::int32_t page, std::int64_t sent, std::int64_t size) { report.progress(page, sent, size); });
     try {
-        const bool done = uploader.upload(settings, generator.pageCount(),
-                                          [&](std::int32_t n) { return generator.pageFileName(n); });
+        const UploadResult result =
+            runUploadJob(uploader, session.settings(), session.generator().pageCount(), pageFileName);
         report.endBar();
-        return done ? 0 : 1;
+        return result == UploadResult::Uploaded ? 0 : 1;
     } catch (const Error &error) {
         // A failed QUIT ends the upload outside its own report; the window
         // leaves it to the default error box.
-        report.failure(errorBoxText(error.what()));
+        report.failure(defaultErrorText(error.what()));
         return 1;
     }
 }
@@ -197,79 +179,53 @@ int publish(const Options &options)
                    "oder nennen Sie eine mit --settings.");
         return 1;
     }
-    Settings settings;
+    Session session(settingsFile);
     try {
-        loadSettings(settingsFile, settings);
+        session.loadSettings();
     } catch (const Error &error) {
-        printError(cp1252ToUtf8(errorBoxText(error.what())));
+        printError(cp1252ToUtf8(defaultErrorText(error.what())));
         return 1;
     }
 
-    DataModule data;
     // No view shows the table here, so it never needs to read (and sort)
     // its rows into the model; the snapshot reads them itself. The views
     // stay paused until the process ends.
-    data.table().pauseViews();
-    try {
-        DbConnection &connection = data.connection();
-        connection.setConnected(false);
-        connection.setConnectionString(fromWindows1252(settings.connectionString));
-        connection.setConnected(true);
-    } catch (const Error &error) {
+    session.data().table().pauseViews();
+    QString cause;
+    if (!session.connectDatabase(fromWindows1252(session.settings().connectionString), &cause)) {
         // The window shows the message alone; here the cause helps whoever
         // reads a scheduler's log.
-        printError(std::string(messages::connectionFailed) + "\r(" + cp1252ToUtf8(error.what()) + ")");
+        printError(std::string(messages::connectionFailed) + "\r(" + cause.toStdString() + ")");
         return 1;
     }
-    if (!data.openTable()) {
+    if (!session.openTable()) {
         printError(messages::tableFailed);
         return 1;
     }
-
     try {
-        data.table().setSort(QString::fromUtf8(options.sort));
-        if (!data.buildWebData()) {
-            printError(messages::noTable);
-            return 1;
-        }
+        session.data().table().setSort(QString::fromUtf8(options.sort));
     } catch (const Error &error) {
-        printError(cp1252ToUtf8(errorBoxText(error.what())));
+        printError(cp1252ToUtf8(defaultErrorText(error.what())));
         return 1;
     }
 
-    // As in the window: without the template file the generator would write
-    // an empty ".html" and report success, so it is an error.
-    const std::string templateFile = cp1252ToUtf8(settings.templateFilename);
-    if (!isRegularFile(templateFile)) {
-        data.clearWebData();
-        std::string text = messages::noTemplate;
-        text.replace(text.find("%1"), 2, templateFile);
-        printError(text);
+    const PublishResult result = session.generate();
+    switch (result.outcome) {
+    case PublishResult::Outcome::NoTable:
+    case PublishResult::Outcome::NoTemplate:
+        printError(result.message.toStdString());
         return 1;
-    }
-
-    ListingPageGenerator generator(data);
-    try {
-        generator.setTemplateFile(settings.templateFilename);
-        generator.setOutputDir(settings.templateOutput);
-        generator.setMultiPage(settings.multiPage);
-        generator.setRowsPerPage(settings.rowsPerPage);
-        generator.setDecimalSeparator(localeDecimalSeparator());
-        generator.run();
-    } catch (const Error &error) {
-        data.clearWebData();
-        printError(cp1252ToUtf8(errorBoxText(error.what())));
+    case PublishResult::Outcome::Failed:
+        printError(defaultErrorText(result.message.toStdString()));
         return 1;
+    case PublishResult::Outcome::PagesWritten:
+        break;
     }
-    data.clearWebData();
-
-    const int pages = generator.pageNumber();
-    for (int page = 1; page <= pages; ++page)
-        std::printf("%s\n", cp1252ToUtf8(generator.pageFileName(page)).c_str());
-    const int listings = data.webDataCount();
-    std::printf("%d HTML-%s mit %d %s erzeugt.\n", pages, pages == 1 ? "Seite" : "Seiten", listings,
-                listings == 1 ? "Wohnung" : "Wohnungen");
-    return options.upload ? uploadPages(settings, generator) : 0;
+    for (int page = 1; page <= result.pageCount; ++page)
+        std::printf("%s\n", cp1252ToUtf8(session.generator().pageFileName(page)).c_str());
+    std::printf("%d HTML-%s mit %d %s erzeugt.\n", result.pageCount, result.pageCount == 1 ? "Seite" : "Seiten",
+                result.listingCount, result.listingCount == 1 ? "Wohnung" : "Wohnungen");
+    return options.upload ? uploadPages(session) : 0;
 }
 
 } // namespace
@@ -289,7 +245,7 @@ int main(int argc, char *argv[])
     try {
         return publish(options);
     } catch (const std::exception &error) {
-        printError(errorBoxText(exceptionText(error).toStdString()));
+        printError(defaultErrorText(exceptionText(error).toStdString()));
         return 1;
     }
 }

@@ -18,3 +18,18 @@ public:
 };
 
 } // namespace kaviro
+
+namespace kaviro {
+
+// The text of the application's default error box, which shows an exception
+// that no command caught: the message, with a "." appended when it is not
+// empty and its last character sorts after ".". Works on Windows-1252 and
+// UTF-8 alike: every byte above 127 sorts after ".".
+inline std::string defaultErrorText(std::string message)
+{
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
+        message += '.';
+    return message;
+}
+
+} // namespace kaviro

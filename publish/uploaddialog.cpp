@@ -2,13 +2,11 @@
 
 #include "ui_uploaddialog.h"
 
-#include "app/appcontext.h"
-#include "app/desktop.h"
-#include "app/labels.h"
-#include "app/mainwindow.h"
-#include "generator/listingpagegenerator.h"
+#include "desktop/desktop.h"
+#include "desktop/labels.h"
 #include "publish/tcpsocket.h"
-#include "settings/optionsdialog.h"
+#include "session/session.h"
+#include "session/uploadjob.h"
 #include "store/windows1252.h"
 
 #include <QCoreApplication>
@@ -84,8 +82,9 @@ void Gauge::paintEvent(QPaintEvent *)
 
 // ----------------------------------------------------------------- window
 
-UploadDialog::UploadDialog(AppContext &app, QWidget *parent)
-    : QDialog(parent), m_app(app), m_ui(std::make_unique<Ui::UploadDialog>())
+UploadDialog::UploadDialog(Desktop &desktop, Session &session, QWidget *mainWindow, QWidget *parent)
+    : QDialog(parent), m_desktop(desktop), m_session(session), m_ui(std::make_unique<Ui::UploadDialog>()),
+      m_watchedWindow(mainWindow)
 {
     m_ui->setupUi(this);
     letLabelsPassClicks(this);
@@ -103,8 +102,12 @@ UploadDialog::UploadDialog(AppContext &app, QWidget *parent)
         m_ui->Gauge->setMaximum(size);
         m_ui->Gauge->setProgress(sent);
     });
+    // The program must not end inside the upload's waits: a close of the
+    // main window meanwhile cancels the upload and closes the window after.
+    if (m_watchedWindow)
+        m_watchedWindow->installEventFilter(this);
     m_uploader.setErrorHandler([this](const std::string &message) {
-        m_app.desktop.messageBox(this, applicationTitle(), fromWindows1252(message), QMessageBox::Ok,
+        m_desktop.messageBox(this, applicationTitle(), fromWindows1252(message), QMessageBox::Ok,
                                  QMessageBox::NoIcon);
     });
 }
@@ -140,8 +143,7 @@ const QString UploadDialog::passwordUnreadableText =
 
 bool UploadDialog::upload()
 {
-    const ListingPageGenerator &generator = m_app.mainWindow->generator();
-    return upload(generator.pageCount(), [&generator](std::int32_t n) { return generator.pageFileName(n); });
+    return upload(m_session.generator().pageCount(), m_session.pageFileNames());
 }
 
 bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &pageFileName)
@@ -152,19 +154,9 @@ bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &
         return false;
     // Logging in with an empty password in place of one that could not be
     // read would only earn a refusal from the server, or lock the account.
-    if (m_app.options->passwordUnreadable()) {
-        m_app.desktop.errorMessage(m_app.mainWindow, passwordUnreadableText);
+    if (m_session.passwordUnreadable()) {
+        m_desktop.errorMessage(m_watchedWindow, passwordUnreadableText);
         return false;
-    }
-    // A copy: values edited in the options dialog during the upload belong
-    // to the next one.
-    const Settings settings = m_app.options->settings();
-
-    // The program must not end inside the upload's waits: a close of the
-    // main window meanwhile cancels the upload and closes the window after.
-    if (m_app.mainWindow && m_watchedWindow != m_app.mainWindow) {
-        m_watchedWindow = m_app.mainWindow;
-        m_watchedWindow->installEventFilter(this);
     }
 
     show();
@@ -181,7 +173,7 @@ bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &
     };
     bool result = false;
     try {
-        result = m_uploader.upload(settings, pageCount, pageFileName);
+        result = runUploadJob(m_uploader, m_session.settings(), pageCount, pageFileName) == UploadResult::Uploaded;
     } catch (...) {
         ended();
         throw;

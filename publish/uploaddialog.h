@@ -18,7 +18,8 @@ class UploadDialog;
 
 namespace kaviro {
 
-struct AppContext;
+class Desktop;
+class Session;
 
 // A horizontal bar with its percentage as text: the whole percentage
 // (rounded down) of the progress between minimum and maximum, 0 % when the
@@ -61,10 +62,12 @@ private:
 class UploadDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit UploadDialog(AppContext &app, QWidget *parent = nullptr);
+    // mainWindow, when given, is the window whose closing waits for the
+    // upload.
+    UploadDialog(Desktop &desktop, Session &session, QWidget *mainWindow, QWidget *parent = nullptr);
     ~UploadDialog() override;
 
-    // Sends the pages of the main window's latest generation; true when
+    // Sends the pages of the session's latest generation; true when
     // every step worked. A failure is shown in a message box and gives
     // false; so does a cancellation. Does nothing and gives false while an
     // upload runs. A failing QUIT is not caught: it leaves the window
@@ -95,7 +98,8 @@ protected:
 private:
     void setStatus(const QString &text);
 
-    AppContext &m_app;
+    Desktop &m_desktop;
+    Session &m_session;
     std::unique_ptr<Ui::UploadDialog> m_ui;
     Uploader m_uploader;
     QPointer<QWidget> m_watchedWindow;

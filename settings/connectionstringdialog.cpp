@@ -2,8 +2,8 @@
 
 #include "ui_connectionstringdialog.h"
 
-#include "app/desktop.h"
-#include "app/labels.h"
+#include "desktop/desktop.h"
+#include "desktop/labels.h"
 #include "common/error.h"
 #include "store/dbconnection.h"
 #include "store/listingdatabase.h"

@@ -2,16 +2,14 @@
 
 #include "ui_optionsdialog.h"
 
-#include "app/appcontext.h"
-#include "app/desktop.h"
-#include "app/labels.h"
-#include "app/mainwindow.h"
 #include "common/error.h"
+#include "desktop/labels.h"
 #include "common/version.h"
+#include "desktop/desktop.h"
+#include "session/session.h"
 #include "settings/connectionstringdialog.h"
 #include "settings/inifile.h"
 #include "settings/integertext.h"
-#include "store/datamodule.h"
 #include "store/windows1252.h"
 
 #include <QApplication>
@@ -23,6 +21,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopeGuard>
 #include <QStyle>
 
 #include <algorithm>
@@ -180,8 +179,8 @@ const QColor notConnectedColor(255, 0, 0);
 
 const QString OptionsDialog::mailAddress = u"kontakt@quorvel.example"_s;
 
-OptionsDialog::OptionsDialog(AppContext &app, QWidget *parent)
-    : QDialog(parent), m_app(app), m_ui(std::make_unique<Ui::OptionsDialog>())
+OptionsDialog::OptionsDialog(Desktop &desktop, Session &session, QWidget *parent)
+    : QDialog(parent), m_desktop(desktop), m_session(session), m_ui(std::make_unique<Ui::OptionsDialog>())
 {
     m_ui->setupUi(this);
     Ui::OptionsDialog &ui = *m_ui;
@@ -217,6 +216,9 @@ OptionsDialog::OptionsDialog(AppContext &app, QWidget *parent)
     connectFields();
     chkMultiPageClick();
     chkUseProxyClick();
+    // Every way of closing hands the edited record back, "Abbrechen"
+    // included: its values stay in effect until the next showing.
+    connect(this, &QDialog::finished, this, [this] { m_session.settings() = m_settings; });
 }
 
 OptionsDialog::~OptionsDialog() = default;
@@ -238,7 +240,7 @@ void OptionsDialog::connectFields()
         connect(field, &QLineEdit::textChanged, this,
                 [this, member](const QString &text) { applyTextField(m_settings.*member, text); });
     }
-    connect(ui.txtFTPPassword, &QLineEdit::textEdited, this, [this] { m_passwordUnreadable = false; });
+    connect(ui.txtFTPPassword, &QLineEdit::textEdited, this, [this] { m_session.setPasswordUnreadable(false); });
     connect(ui.txtProxyPort, &QLineEdit::textChanged, this,
             [this](const QString &text) { portChanged(m_settings.proxyPort, text); });
     connect(ui.txtFTPPort, &QLineEdit::textChanged, this,
@@ -262,7 +264,7 @@ void OptionsDialog::connectFields()
 
 void OptionsDialog::portChanged(std::int32_t &port, const QString &text)
 {
-    runCommand(m_app.desktop, this, [&] { applyPortField(port, text); });
+    runCommand(m_desktop, this, [&] { applyPortField(port, text); });
 }
 
 bool OptionsDialog::eventFilter(QObject *watched, QEvent *event)
@@ -282,7 +284,14 @@ bool OptionsDialog::eventFilter(QObject *watched, QEvent *event)
 
 void OptionsDialog::loadSettings()
 {
-    const std::string &fileName = m_app.settingsFile;
+    // What was read reaches the session even when the load stops part-way.
+    const auto handBack = qScopeGuard([this] { m_session.settings() = m_settings; });
+    readSettingsFile();
+}
+
+void OptionsDialog::readSettingsFile()
+{
+    const std::string &fileName = m_session.settingsFile();
     if (!IniFile(fileName).exists())
         return;
     Ui::OptionsDialog &ui = *m_ui;
@@ -302,14 +311,14 @@ void OptionsDialog::loadSettings()
     // A stored password that cannot be decoded must not lock the user out:
     // the other values load, the password field is empty for the user to
     // type it again, and the upload waits for that.
-    m_passwordUnreadable = false;
+    m_session.setPasswordUnreadable(false);
     try {
         loadFtpSettings(fileName, m_settings);
     } catch (const Error &error) {
-        m_passwordUnreadable = true;
+        m_session.setPasswordUnreadable(true);
         m_settings.ftpPassword.clear();
         if (!std::exchange(m_passwordReported, true))
-            showDefaultError(m_app.desktop, m_app.mainWindow, error);
+            showDefaultError(m_desktop, parentWidget(), error);
     }
     ui.chkUseProxy->setChecked(m_settings.useProxy);
     chkUseProxyClick();
@@ -343,8 +352,8 @@ void OptionsDialog::accept()
 {
     // The dialog closes first, so a failing save still closes it.
     QDialog::accept();
-    runCommand(m_app.desktop, this, [this] {
-        saveSettings(m_app.settingsFile, m_settings, [] {
+    runCommand(m_desktop, this, [this] {
+        saveSettings(m_session.settingsFile(), m_settings, [] {
             return toWindows1252(QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
         });
     });
@@ -378,7 +387,7 @@ void OptionsDialog::chkUseProxyClick()
 
 bool OptionsDialog::acceptChosenPath(QLineEdit *field, const QString &path)
 {
-    if (!checkWindows1252Path(m_app.desktop, this, path))
+    if (!checkWindows1252Path(m_desktop, this, path))
         return false;
     field->setText(path);
     return true;
@@ -392,7 +401,7 @@ void OptionsDialog::btnTemplateClick()
     request.selectedFilter = 1;
     request.defaultExtension = u"*.templ"_s;
     request.fileName = m_ui->txtTemplate->text();
-    if (const std::optional<QString> file = m_app.desktop.openFileName(this, request))
+    if (const std::optional<QString> file = m_desktop.openFileName(this, request))
         acceptChosenPath(m_ui->txtTemplate, *file);
 }
 
@@ -401,28 +410,20 @@ void OptionsDialog::btnOutputClick()
     Desktop::FolderRequest request;
     request.title = u"temp. Ausgabeverzeichnis"_s;
     request.folder = m_ui->txtOutput->text();
-    if (const std::optional<QString> folder = m_app.desktop.folderName(this, request))
+    if (const std::optional<QString> folder = m_desktop.folderName(this, request))
         acceptChosenPath(m_ui->txtOutput, *folder);
 }
 
 void OptionsDialog::btnConnectionClick()
 {
     const QString result =
-        ConnectionStringDialog::edit(m_app.desktop, fromWindows1252(m_settings.connectionString), this);
+        ConnectionStringDialog::edit(m_desktop, fromWindows1252(m_settings.connectionString), this);
     if (!result.isEmpty()) {
         m_ui->txtConnectionString->setText(result);
         m_ui->txtConnectionString->setCursorPosition(0);
     }
-    if (m_app.data) {
-        try {
-            DbConnection &connection = m_app.data->connection();
-            connection.setConnected(false);
-            connection.setConnectionString(fromWindows1252(m_settings.connectionString));
-            connection.setConnected(true);
-        } catch (const std::exception &) {
-            m_app.desktop.errorMessage(this, u"Die Verbindung zur Datenbank konnte nicht hergestellt werden."_s);
-        }
-    }
+    if (!m_session.connectDatabase(fromWindows1252(m_settings.connectionString)))
+        m_desktop.errorMessage(this, u"Die Verbindung zur Datenbank konnte nicht hergestellt werden."_s);
     updateConnectionStatus();
 }
 
@@ -434,7 +435,7 @@ void OptionsDialog::showVersionInfo()
 
 void OptionsDialog::updateConnectionStatus()
 {
-    const bool connected = m_app.data && m_app.data->connection().isConnected();
+    const bool connected = m_session.isConnected();
     m_ui->txtStatus->setText(connected ? u"connected"_s : u"not connected"_s);
     QPalette palette = m_ui->txtStatus->palette();
     palette.setColor(QPalette::WindowText, connected ? connectedColor : notConnectedColor);
@@ -448,7 +449,7 @@ QColor OptionsDialog::statusColor() const
 
 void OptionsDialog::openMailLink()
 {
-    m_app.desktop.openUrl(QUrl(u"mailto:"_s + mailAddress));
+    m_desktop.openUrl(QUrl(u"mailto:"_s + mailAddress));
 }
 
 void OptionsDialog::copyMailLink()

@@ -19,7 +19,8 @@ class OptionsDialog;
 
 namespace kaviro {
 
-struct AppContext;
+class Desktop;
+class Session;
 
 // What a change of a field's content does to the settings record; the
 // dialog's change handlers are these, and tests call them directly.
@@ -58,11 +59,12 @@ protected:
 };
 
 // The options dialog "Optionen": pages "Template", "FTP", "Datenbank" and
-// "Info". It owns the program's one settings record. Every change of a
-// field goes into the record at once; loading fills the fields from the
-// settings file and so the record; "OK" writes the record to the file.
-// "Abbrechen", Esc and the close box write nothing, so edited values stay in
-// the record until the next showing reloads the file.
+// "Info". It edits a copy of the session's settings record: every change of
+// a field goes into the copy at once; loading fills the fields from the
+// settings file and so the copy. Closing the dialog hands the copy back to
+// the session, and "OK" also writes it to the file. "Abbrechen", Esc and the
+// close box write nothing, so edited values stay in the record until the
+// next showing reloads the file.
 class OptionsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -70,21 +72,18 @@ public:
 
     static const QString mailAddress;
 
-    explicit OptionsDialog(AppContext &app, QWidget *parent = nullptr);
+    OptionsDialog(Desktop &desktop, Session &session, QWidget *parent = nullptr);
     ~OptionsDialog() override;
 
-    // The one settings record of the program, read in place by the others.
-    Settings &settings() { return m_settings; }
+    // The record being edited.
     const Settings &settings() const { return m_settings; }
 
     // Reads the settings file into the fields (and through them into the
-    // record); nothing when there is no file. A stored password that cannot
-    // be decoded leaves the password empty; its error is shown in the
-    // default error box the first time in a run, and everything else loads.
+    // record), then hands the record to the session; nothing when there is
+    // no file. A stored password that cannot be decoded leaves the password
+    // empty; its error is shown in the default error box the first time in
+    // a run, and everything else loads.
     void loadSettings();
-    // The stored password could not be decoded at the last load, and the
-    // user has not typed one since.
-    bool passwordUnreadable() const { return m_passwordUnreadable; }
 
     // Fills the version labels, loads the settings, shows the dialog modally
     // on the page given and returns when it has closed; always true.
@@ -118,10 +117,12 @@ private:
     // settings file cannot hold is refused with a message.
     bool acceptChosenPath(QLineEdit *field, const QString &path);
 
-    AppContext &m_app;
+    void readSettingsFile();
+
+    Desktop &m_desktop;
+    Session &m_session;
     std::unique_ptr<Ui::OptionsDialog> m_ui;
     Settings m_settings;
-    bool m_passwordUnreadable = false;
     bool m_passwordReported = false;
 };
 

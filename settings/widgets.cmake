@@ -1,5 +1,5 @@
-# Dialogs of this folder; they join the widgets library defined in app/.
-target_sources(kaviro_widgets PRIVATE
+# Dialogs of this folder; they join the dialogs library (top CMakeLists.txt).
+target_sources(kaviro_dialogs PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/connectionstringdialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/connectionstringdialog.ui
   ${CMAKE_CURRENT_LIST_DIR}/optionsdialog.cpp

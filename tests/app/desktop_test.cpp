@@ -1,4 +1,4 @@
-#include "app/desktop.h"
+#include "desktop/desktop.h"
 #include "common/error.h"
 #include "tests/support/guitest.h"
 #include "tests/support/scripteddesktop.h"
@@ -29,7 +29,7 @@ TEST(DefaultErrorBox, AppendsAPointOnlyAfterACharacterSortingAfterIt)
         {QString(), QString()},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(defaultErrorText(c.message), c.shown) << c.message.toStdString();
+        EXPECT_EQ(QString::fromUtf8(defaultErrorText(c.message.toStdString())), c.shown) << c.message.toStdString();
 }
 
 TEST(DefaultErrorBox, ShowsTheMessageUnderTheProgramsNameWithOkAndErrorIcon)

@@ -1,4 +1,4 @@
-#include "app/appcontext.h"
+#include "app/desktopprogram.h"
 #include "app/editors.h"
 #include "app/listinggrid.h"
 #include "app/mainwindow.h"
@@ -64,24 +64,16 @@ und ruhig', 1234.5, 210, '2025-09-01 00:00:00', '2025-01-02 10:00:00', 1),
   '2025-01-05 13:00:00', 1);
 )sql";
 
-// The four top-level objects of one run of the program, created in the
-// program's order, with a scripted desktop. Every message box and every
-// showing of the options dialog is logged in order; the options dialog is
-// closed with "Abbrechen" as soon as it is up.
+// One run of the program, built as the program entry builds it, with a
+// scripted desktop. Every message box and every showing of the options
+// dialog is logged in order; the options dialog is closed with "Abbrechen"
+// as soon as it is up.
 class Program {
 public:
     explicit Program(const QString &settingsFile)
-        : m_app{desktop, settingsFile.toStdString()}
+        : m_program(desktop, settingsFile.toStdString()), session(&m_program.session()),
+          window(&m_program.mainWindow()), options(&m_program.options()), data(&session->data())
     {
-        window = std::make_unique<MainWindow>(m_app);
-        m_app.mainWindow = window.get();
-        options = std::make_unique<OptionsDialog>(m_app);
-        m_app.options = options.get();
-        data = std::make_unique<DataModule>();
-        m_app.data = data.get();
-        upload = std::make_unique<UploadDialog>(m_app);
-        m_app.upload = upload.get();
-
         desktop.onCall = [this](const test::DesktopCall &call) {
             if (call.kind == test::DesktopCall::Kind::MessageBox)
                 events << call.caption + u'|' + call.text;
@@ -89,7 +81,7 @@ public:
                 events << u"open|"_s + call.url.toLocalFile();
         };
         QObject::connect(&m_closer, &QTimer::timeout, [this] {
-            if (QApplication::activeModalWidget() == options.get()) {
+            if (QApplication::activeModalWidget() == options) {
                 events << u"options|%1"_s.arg(options->currentPage());
                 if (onOptions)
                     onOptions(*options);
@@ -98,17 +90,10 @@ public:
             }
         });
         m_closer.start(5);
-        QObject::connect(window.get(), &MainWindow::closed, [this] { closed = true; });
+        QObject::connect(window, &MainWindow::closed, [this] { closed = true; });
     }
 
-    ~Program()
-    {
-        m_closer.stop();
-        upload.reset();
-        data.reset();
-        options.reset();
-        window.reset();
-    }
+    ~Program() { m_closer.stop(); }
 
     void start()
     {
@@ -156,14 +141,16 @@ public:
     // Closes the options dialog in place of "Abbrechen" when set.
     std::function<void(OptionsDialog &)> onOptions;
     bool closed = false;
-    std::unique_ptr<MainWindow> window;
-    std::unique_ptr<OptionsDialog> options;
-    std::unique_ptr<DataModule> data;
-    std::unique_ptr<UploadDialog> upload;
 
 private:
-    AppContext m_app;
+    DesktopProgram m_program;
     QTimer m_closer;
+
+public:
+    Session *session;
+    MainWindow *window;
+    OptionsDialog *options;
+    DataModule *data;
 };
 
 // A folder holding a settings file and, when asked, the listing database.
@@ -299,7 +286,7 @@ TEST_F(MainWindowTest, StartUpPaths)
         {"normal start", Setup::Fixture, {}, true, u"Wohnung ASC"_s, wohnungAsc},
         // Reported, and the listings open all the same.
         {"undecodable password", Setup::BadPassword,
-         {u"kaviro_app_tests|"_s + defaultErrorText(fromWindows1252(badPassword))}, true, u"Wohnung ASC"_s,
+         {u"kaviro_app_tests|"_s + fromWindows1252(defaultErrorText(badPassword))}, true, u"Wohnung ASC"_s,
          wohnungAsc},
     };
     for (const auto &c : cases) {
@@ -443,7 +430,7 @@ TEST_F(MainWindowTest, GenerationAsksToShowAndEnablesTheProjectMenu)
     // An unsaved change in the options dialog counts.
     const QString unsaved = path(u"anders"_s);
     QDir().mkpath(unsaved);
-    program->options->settings().templateOutput = toWindows1252(unsaved);
+    program->session->settings().templateOutput = toWindows1252(unsaved);
 
     bool cursorRestored = false;
     program->desktop.onCall = [&](const test::DesktopCall &call) {
@@ -501,19 +488,19 @@ TEST_F(MainWindowTest, AMissingTemplateFileWritesNoPages)
     const QString missing = path(u"fehlt.templ"_s);
     const QStringList error{u"Fehler !|Die Vorlagendatei \"%1\" wurde nicht gefunden.\rPrüfen Sie die Einstellung "
                             "auf der Seite \"Template\" der Optionen."_s.arg(missing)};
-    program->options->settings().templateFilename = toWindows1252(missing);
+    program->session->settings().templateFilename = toWindows1252(missing);
     program->trigger("acGenerate");
     EXPECT_EQ(program->events, error);
     EXPECT_FALSE(program->window->generated());
     EXPECT_TRUE(QDir(path(u"out"_s)).isEmpty());
 
     // Once pages exist, a template gone since leaves them and their commands.
-    program->options->settings().templateFilename = toWindows1252(path(u"liste.templ"_s));
+    program->session->settings().templateFilename = toWindows1252(path(u"liste.templ"_s));
     program->desktop.buttonAnswers = {QMessageBox::No};
     program->trigger("acGenerate");
     ASSERT_TRUE(program->window->generated());
     ASSERT_TRUE(QFile::remove(path(u"liste.templ"_s)));
-    program->options->settings().templateFilename = toWindows1252(path(u"liste.templ"_s));
+    program->session->settings().templateFilename = toWindows1252(path(u"liste.templ"_s));
     program->events.clear();
     program->trigger("acGenerate");
     EXPECT_EQ(program->events, QStringList{QString(error.first()).replace(u"fehlt.templ"_s, u"liste.templ"_s)});
@@ -528,7 +515,7 @@ TEST_F(MainWindowTest, AGenerationErrorReachesTheDefaultErrorBox)
     // The output folder is a regular file: the page cannot be created.
     QFile blocker(path(u"blocker"_s));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    program->options->settings().templateOutput = toWindows1252(path(u"blocker"_s));
+    program->session->settings().templateOutput = toWindows1252(path(u"blocker"_s));
     program->trigger("acGenerate");
     ASSERT_EQ(program->desktop.messageBoxes().size(), 1u);
     EXPECT_EQ(program->desktop.messageBoxes()[0].caption, u"kaviro_app_tests"_s);
@@ -765,7 +752,7 @@ TEST_F(MainWindowTest, TabRunsThroughTheEditorsAndReachesTheAreaLast)
 {
     auto program = startOnFixture();
     program->window->activateWindow();
-    QApplication::setActiveWindow(program->window.get());
+    QApplication::setActiveWindow(program->window);
     program->child<QLineEdit>("dbeWohnung")->setFocus();
     QStringList order{QApplication::focusWidget()->objectName()};
     for (int i = 0; i < 10; ++i) {
@@ -859,7 +846,7 @@ TEST_F(MainWindowTest, GridCellsAreEditedAndPostedLikeTheEditors)
     auto program = startOnFixture();
     auto *grid = program->child<ListingGrid>("DBGrid1");
     program->window->activateWindow();
-    QApplication::setActiveWindow(program->window.get());
+    QApplication::setActiveWindow(program->window);
     grid->setFocus();
     const auto cell = [grid](int row, const char *field) { return grid->model()->index(row, grid->columnOf(field)); };
     const auto openEditor = [grid](int row, const char *field) -> QLineEdit * {
@@ -958,8 +945,8 @@ void clickAt(QWidget *widget, QPoint point)
 TEST_F(MainWindowTest, EveryEditorTakesTheClicksMeantForIt)
 {
     auto program = startOnFixture();
-    activate(program->window.get());
-    EXPECT_EQ(test::inputsHiddenFromClicks(program->window.get()), QStringList());
+    activate(program->window);
+    EXPECT_EQ(test::inputsHiddenFromClicks(program->window), QStringList());
 
     // Typing after a click lands in the editor clicked, also where a label
     // stands over it.
@@ -980,7 +967,7 @@ TEST_F(MainWindowTest, EveryEditorTakesTheClicksMeantForIt)
 TEST_F(MainWindowTest, ADateTypedAfterTabIsStoredAsTyped)
 {
     auto program = startOnFixture();
-    activate(program->window.get());
+    activate(program->window);
     program->child<QLineEdit>("dbeNebenkosten")->setFocus();
     QWindow *window = program->window->windowHandle();
     QTest::keyClick(window, Qt::Key_Tab);
@@ -1030,7 +1017,7 @@ TEST_F(MainWindowTest, TypingInTheGridEditsTheFramedCurrentCell)
 {
     auto program = startOnFixture();
     auto *grid = program->child<ListingGrid>("DBGrid1");
-    activate(program->window.get());
+    activate(program->window);
     grid->setFocus();
     grid->setCurrentIndex(grid->model()->index(0, grid->columnOf("Wohnung")));
     for (const auto key : {Qt::Key_Return, Qt::Key_Return, Qt::Key_Down, Qt::Key_Return})
@@ -1103,8 +1090,8 @@ TEST_F(MainWindowTest, MenusOpenByKeyboard)
                 {Qt::Key_F10, Qt::NoModifier, "mnuDatei"}};
     for (const auto &k : keys) {
         SCOPED_TRACE(k.menu);
-        activate(program.window.get());
-        QTest::keyClick(program.window.get(), k.key, k.modifiers);
+        activate(program.window);
+        QTest::keyClick(program.window, k.key, k.modifiers);
         auto *menu = program.child<QMenu>(k.menu);
         EXPECT_TRUE(test::waitFor([menu] { return menu->isVisible(); }));
         menu->hide();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/appcontext.h"
+#include "app/desktopprogram.h"
 #include "settings/inifile.h"
 #include "settings/optionsdialog.h"
 #include "store/datamodule.h"
@@ -66,27 +66,20 @@ T *child(const QObject *parent, const char *name)
     return widget;
 }
 
-// A temporary folder with the settings file name, the program's objects the
-// dialogs reach (data module, options dialog) and a scripted desktop.
+// A temporary folder with the settings file name, the desktop program built
+// on it as the program entry builds it, and a scripted desktop.
 class DialogFixture : public ::testing::Test {
 protected:
-    DialogFixture() : m_app{desktop, (guiApplication(), path(QStringLiteral("kaviro.ini")).toStdString())}
+    DialogFixture()
+        : m_program((guiApplication(), desktop), path(QStringLiteral("kaviro.ini")).toStdString()),
+          data(&m_program.session().data()), options(&m_program.options())
     {
-        data = std::make_unique<DataModule>();
-        m_app.data = data.get();
-        options = std::make_unique<OptionsDialog>(m_app);
-        m_app.options = options.get();
-    }
-
-    ~DialogFixture() override
-    {
-        options.reset();
-        data.reset();
     }
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    const std::string &settingsFile() const { return m_app.settingsFile; }
-    AppContext &app() { return m_app; }
+    const std::string &settingsFile() const { return m_program.session().settingsFile(); }
+    DesktopProgram &program() { return m_program; }
+    Session &session() { return m_program.session(); }
 
     void writeSetting(const char *section, const char *key, const std::string &value)
     {
@@ -100,16 +93,18 @@ protected:
     template<typename T>
     T *field(const char *name) const
     {
-        return child<T>(options.get(), name);
+        return child<T>(options, name);
     }
 
     ScriptedDesktop desktop;
-    std::unique_ptr<DataModule> data;
-    std::unique_ptr<OptionsDialog> options;
 
 private:
     QTemporaryDir m_dir;
-    AppContext m_app;
+    DesktopProgram m_program;
+
+protected:
+    DataModule *data;
+    OptionsDialog *options;
 };
 
 } // namespace kaviro::test

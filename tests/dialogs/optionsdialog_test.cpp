@@ -1,4 +1,4 @@
-#include "app/desktop.h"
+#include "desktop/desktop.h"
 #include "common/version.h"
 #include "settings/connectionstringdialog.h"
 #include "settings/passwordcipher.h"
@@ -234,6 +234,7 @@ TEST_F(OptionsDialogTest, CancelKeepsTheEditUntilTheNextShowingReloadsTheFile)
         });
         // In effect for an upload started now; the file is untouched.
         EXPECT_EQ(options->settings().ftpServer, "ftp.neu.example");
+        EXPECT_EQ(session().settings().ftpServer, "ftp.neu.example");
         EXPECT_EQ(readSetting("FTP", "FTPServer"), "ftp.datei.example");
     }
 
@@ -320,16 +321,17 @@ TEST_F(OptionsDialogTest, UndecodablePasswordIsReportedOnceAndTheDialogOpensWith
         EXPECT_TRUE(shown);
         EXPECT_EQ(errors(), QStringList{u"'0xXY' ist kein gültiger Integerwert."_s});
         EXPECT_EQ(options->settings().ftpPassword, "");
-        EXPECT_TRUE(options->passwordUnreadable());
+        EXPECT_TRUE(session().passwordUnreadable());
         EXPECT_EQ(edit("txtTemplate")->text(), u"neu.templ"_s);
         EXPECT_EQ(options->settings().connectionString, longString);
+        EXPECT_EQ(session().settings().ftpUser, "neuer.benutzer");
         // A string longer than its field shows its start.
         EXPECT_EQ(edit("txtConnectionString")->cursorPosition(), 0);
     }
 
     // Typing a password makes it usable again.
     typeInto(edit("txtFTPPassword"), u"neu"_s);
-    EXPECT_FALSE(options->passwordUnreadable());
+    EXPECT_FALSE(session().passwordUnreadable());
     EXPECT_EQ(options->settings().ftpPassword, "neu");
 }
 
@@ -341,7 +343,7 @@ TEST_F(OptionsDialogTest, LabelsLeaveEveryClickToTheInputs)
         SCOPED_TRACE(page);
         pages->setCurrentIndex(page);
         QCoreApplication::processEvents();
-        EXPECT_EQ(test::inputsHiddenFromClicks(options.get()), QStringList());
+        EXPECT_EQ(test::inputsHiddenFromClicks(options), QStringList());
     }
     options->hide();
 

@@ -52,8 +52,7 @@ class UploadDialogTest : public test::DialogFixture {
 protected:
     UploadDialogTest()
     {
-        upload = std::make_unique<UploadDialog>(app());
-        app().upload = upload.get();
+        upload = &program().upload();
         QObject::connect(upload->findChild<QStatusBar *>(u"Status"_s), &QStatusBar::messageChanged,
                          [this](const QString &text) {
                              if (!text.isEmpty())
@@ -64,12 +63,11 @@ protected:
             EXPECT_TRUE(upload->isVisible()); // the failing step's window stays up meanwhile
         };
     }
-    ~UploadDialogTest() override { upload.reset(); }
 
     void useServer(int port, const std::string &folder, const std::string &user = "kaviro",
                    const std::string &password = "geheim")
     {
-        Settings &settings = options->settings();
+        Settings &settings = session().settings();
         settings.ftpServer = "127.0.0.1";
         settings.ftpPort = port;
         settings.ftpPath = folder;
@@ -108,7 +106,7 @@ protected:
 
     static const QStringList steps;
 
-    std::unique_ptr<UploadDialog> upload;
+    UploadDialog *upload = nullptr;
     QStringList statuses;
 
 private:
@@ -133,7 +131,7 @@ TEST_F(UploadDialogTest, AnUnreadableStoredPasswordHoldsTheUploadUntilOneIsTyped
     EXPECT_EQ(desktop.messageBoxes().back().caption, u"Fehler !"_s);
     EXPECT_FALSE(statuses.contains(steps[0]));
 
-    QTest::keyClicks(test::child<QLineEdit>(options.get(), "txtFTPPassword"), u"geheim"_s);
+    QTest::keyClicks(test::child<QLineEdit>(options, "txtFTPPassword"), u"geheim"_s);
     upload->upload(1, pages); // port 1 refuses: it got as far as connecting
     EXPECT_TRUE(statuses.contains(steps[0]));
 }
@@ -142,7 +140,7 @@ TEST_F(UploadDialogTest, LabelsLeaveEveryClickToTheInputs)
 {
     upload->show();
     QCoreApplication::processEvents();
-    EXPECT_EQ(test::inputsHiddenFromClicks(upload.get()), QStringList());
+    EXPECT_EQ(test::inputsHiddenFromClicks(upload), QStringList());
     upload->hide();
 }
 
@@ -242,8 +240,7 @@ TEST_F(UploadDialogTest, ClosingTheWindowDuringAnUploadOnlyHidesIt)
 
 TEST_F(UploadDialogTest, ClosingTheMainWindowCancelsTheUploadAndClosesAfterIt)
 {
-    MainWindow window(app());
-    app().mainWindow = &window;
+    MainWindow &window = program().mainWindow();
     bool closed = false;
     bool closedDuringUpload = false;
     QObject::connect(&window, &MainWindow::closed, [&] {
@@ -261,7 +258,6 @@ TEST_F(UploadDialogTest, ClosingTheMainWindowCancelsTheUploadAndClosesAfterIt)
     EXPECT_EQ(server.lines().back(), "QUIT");
     EXPECT_TRUE(test::waitFor([&] { return closed; }));
     EXPECT_FALSE(closedDuringUpload);
-    app().mainWindow = nullptr;
 }
 
 TEST_F(UploadDialogTest, RefusedFolderIsShownInABoxWhileTheWindowStaysUp)

@@ -94,13 +94,9 @@ bool installGermanStandardButtons();
 // The application's title: the program file's name without its extension.
 QString applicationTitle();
 
-// The text of the application's default error box: the message, with a "."
-// appended when it is not empty and its last character sorts after ".".
-QString defaultErrorText(const QString &message);
-
 // The application's default error box, for a failure no command handles:
-// the message by the rule above, the application's title as caption, an OK
-// button and the error icon.
+// the message as defaultErrorText (common/error.h) completes it, the
+// application's title as caption, an OK button and the error icon.
 void showDefaultError(Desktop &desktop, QWidget *parent, const QString &message);
 // The same for an exception; its text as exceptionText (store/windows1252.h)
 // decodes it.

@@ -1,4 +1,7 @@
-#include "app/desktop.h"
+#include "desktop/desktop.h"
+
+#include "common/error.h"
+#include "store/windows1252.h"
 
 #include <QCoreApplication>
 #include <QComboBox>
@@ -9,8 +12,6 @@
 #include <QTranslator>
 
 #include <memory>
-
-#include "store/windows1252.h"
 
 using namespace Qt::StringLiterals;
 
@@ -122,17 +123,10 @@ QString applicationTitle()
     return dot > 0 ? name.left(dot) : name;
 }
 
-QString defaultErrorText(const QString &message)
-{
-    if (!message.isEmpty() && message.back() > u'.')
-        return message + u'.';
-    return message;
-}
-
 void showDefaultError(Desktop &desktop, QWidget *parent, const QString &message)
 {
-    desktop.messageBox(parent, applicationTitle(), defaultErrorText(message), QMessageBox::Ok,
-                       QMessageBox::Critical);
+    const QString shown = QString::fromUtf8(defaultErrorText(message.toUtf8().toStdString()));
+    desktop.messageBox(parent, applicationTitle(), shown, QMessageBox::Ok, QMessageBox::Critical);
 }
 
 void showDefaultError(Desktop &desktop, QWidget *parent, const std::exception &error)

@@ -1,4 +1,4 @@
-#include "app/labels.h"
+#include "desktop/labels.h"
 
 #include <QLabel>
 

@@ -1,0 +1,57 @@
+#include "session/session.h"
+
+#include "settings/inifile.h"
+#include "store/windows1252.h"
+
+#include <exception>
+
+namespace kaviro {
+
+Session::Session(std::string settingsFile, QObject *parent)
+    : QObject(parent), m_settingsFile(std::move(settingsFile)), m_generator(m_data)
+{
+}
+
+Session::~Session() = default;
+
+bool Session::settingsFileExists() const
+{
+    return IniFile(m_settingsFile).exists();
+}
+
+void Session::loadSettings()
+{
+    kaviro::loadSettings(m_settingsFile, m_settings);
+}
+
+QString Session::storedConnectionString() const
+{
+    return fromWindows1252(IniFile(m_settingsFile).readString("Database", "ConnectionString"));
+}
+
+bool Session::connectDatabase(const QString &connectionString, QString *cause)
+{
+    try {
+        DbConnection &connection = m_data.connection();
+        connection.setConnected(false);
+        connection.setConnectionString(connectionString);
+        connection.setConnected(true);
+        return true;
+    } catch (const std::exception &error) {
+        if (cause)
+            *cause = exceptionText(error);
+        return false;
+    }
+}
+
+PublishResult Session::generate()
+{
+    return PublishJob(m_data, m_generator).run(m_settings, pageDecimalSeparator(QLocale::system()));
+}
+
+Uploader::PageFileName Session::pageFileNames() const
+{
+    return [this](std::int32_t page) { return m_generator.pageFileName(page); };
+}
+
+} // namespace kaviro
