@@ -5,6 +5,7 @@
 #include "store/windows1252.h"
 #include "tests/support/failure.h"
 
+#include <QAbstractItemModel>
 #include <QFile>
 #include <QSqlQuery>
 
@@ -197,6 +198,38 @@ TEST(ListingDate, FormatsShortDateAndLongTimeOfTheLocale)
     for (const Case &c : cases) {
         EXPECT_EQ(formatListingDate(c.value, c.locale), c.text) << c.value.toString().toStdString();
     }
+}
+
+TEST_P(DataModuleTest, SnapshotIsReadBesideTheModel)
+{
+    addListing(u"Altbau Nord"_s, u"Köln"_s, u"TRUE"_s);
+    addListing(u"Zentrale Lage"_s, u"München"_s, u"FALSE"_s);
+    addListing(u"Erdgeschoss"_s, u"Bremen"_s, u"TRUE"_s);
+    DataModule module;
+    connect(module);
+    ListingTable &table = module.table();
+    table.setSort(u"Ort DESC"_s);
+    // Bound views see the rows they showed before: no reset, no filtering.
+    int modelChanges = 0;
+    const QAbstractItemModel *model = table.model();
+    const auto count = [&] { ++modelChanges; };
+    QObject::connect(model, &QAbstractItemModel::modelReset, count);
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, count);
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, count);
+    QObject::connect(model, &QAbstractItemModel::layoutChanged, count);
+    ASSERT_TRUE(module.buildWebData());
+    EXPECT_EQ(wohnungen(module), (std::vector<std::string>{"Altbau Nord", "Erdgeschoss"}));
+    EXPECT_EQ(modelChanges, 0);
+    EXPECT_EQ(model->rowCount(), 3);
+
+    // The same rows straight from a connection whose table was never opened.
+    DataModule headless;
+    connect(headless, false);
+    const QSqlDatabase db = headless.connection().database();
+    const WebData rows = readSnapshot(db, ListingQuery::forTable(db), u"Ort DESC"_s, QString(), german);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].text("Ort"), "K\xF6ln");
+    EXPECT_EQ(rows[1].text("Wohnung"), "Erdgeschoss");
 }
 
 TEST_P(DataModuleTest, BuildWithoutActiveListingsOrOnAClosedTable)
