@@ -21,9 +21,10 @@ class DbConnection;
 class ListingModel;
 class ListingViewModel;
 
-// The table Wohnungen on a DbConnection: a QSqlTableModel (manual submit)
-// plus the current row and the browse/edit/insert state, with the dataset
-// operations the main window and the data module use.
+// The table Wohnungen on a DbConnection as a dataset: the current row and
+// the browse/edit/insert state over a ListingModel, with the operations the
+// main window and the data module use. Its SQL text comes from a
+// ListingQuery, its value conversions from listingvalues.h.
 //
 // Views bind to model(), which stays the same object for the table's whole
 // life (empty while the table is closed); a QDataWidgetMapper follows
