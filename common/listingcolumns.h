@@ -39,7 +39,7 @@ inline constexpr char listingTableName[] = "Wohnungen";
 
 // In field order, which the grid follows. A table may have further columns
 // (a primary key, for instance); the program does not show them.
-inline constexpr std::array<ListingColumn, 11> listingColumns = {{
+inline constexpr auto listingColumns = std::to_array<ListingColumn>({
     {.name = "Wohnung", .kind = ColumnKind::Text, .size = 80, .gridTitle = "Wohnung", .gridWidth = 185,
      .editor = "dbeWohnung", .snapshot = true, .macro = "Wohnung"},
     {.name = "Flaeche", .kind = ColumnKind::Float, .decimals = 1, .gridTitle = "qm", .gridWidth = 45,
@@ -63,7 +63,7 @@ inline constexpr std::array<ListingColumn, 11> listingColumns = {{
     {.name = "Timestamp", .kind = ColumnKind::DateTime},
     {.name = "Status", .kind = ColumnKind::Boolean, .gridTitle = "Aktiv", .gridWidth = 50,
      .editor = "DBCheckBox1"},
-}};
+});
 
 // The index of a column in listingColumns; a name that is no column does not
 // compile.
