@@ -2,7 +2,7 @@
 
 #include "app/editors.h"
 #include "common/error.h"
-#include "store/listingtable.h"
+#include "common/listingcolumns.h"
 #include "store/windows1252.h"
 
 #include <QApplication>
@@ -15,24 +15,25 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
-#include <array>
 
 using namespace Qt::StringLiterals;
 
 namespace kaviro {
 
-const std::array<ListingGrid::Column, 6> &ListingGrid::columns()
+namespace {
+
+QString columnName(const ListingColumn &column)
 {
-    static const std::array<Column, 6> list{{
-        {"Wohnung", "Wohnung", 185, Qt::AlignLeft},
-        {"Flaeche", "qm", 45, Qt::AlignHCenter},
-        {"Strasse", "Strasse", 185, Qt::AlignLeft},
-        {"PLZ", "PLZ", 45, Qt::AlignLeft},
-        {"Ort", "Ort", 130, Qt::AlignLeft},
-        {"Status", "Aktiv", 50, Qt::AlignHCenter},
-    }};
-    return list;
+    return QString::fromLatin1(column.name);
 }
+
+// Numbers and flags sit in the middle of their cells, texts on the left.
+bool isCentred(const ListingColumn &column)
+{
+    return column.kind == ColumnKind::Float || column.kind == ColumnKind::Boolean;
+}
+
+} // namespace
 
 // The table's model as the grid shows it: the titles of the grid's columns
 // in place of the field names.
@@ -50,9 +51,8 @@ public:
             m_fields.append(sourceModel()->headerData(c, Qt::Horizontal).toString());
     }
 
-    int columnOf(const char *field) const
+    int columnOf(const QString &name) const
     {
-        const QString name = QString::fromLatin1(field);
         for (qsizetype c = 0; c < m_fields.size(); ++c) {
             if (m_fields.at(c).compare(name, Qt::CaseInsensitive) == 0)
                 return int(c);
@@ -62,26 +62,41 @@ public:
 
     QString fieldAt(int column) const { return column >= 0 && column < m_fields.size() ? m_fields.at(column) : QString(); }
 
-    // The Status box is toggled by the delegate, not edited as text.
+    // The listing column a column of the model shows, nullptr for another.
+    const ListingColumn *listingColumn(int column) const
+    {
+        if (column < 0 || column >= m_fields.size())
+            return nullptr;
+        for (const ListingColumn &listing : listingColumns) {
+            if (m_fields.at(column).compare(columnName(listing), Qt::CaseInsensitive) == 0)
+                return &listing;
+        }
+        return nullptr;
+    }
+
+    ColumnKind kindAt(int column) const
+    {
+        const ListingColumn *listing = listingColumn(column);
+        return listing ? listing->kind : ColumnKind::Other;
+    }
+
+    // A flag is toggled by the delegate, not edited as text.
     Qt::ItemFlags flags(const QModelIndex &index) const override
     {
         Qt::ItemFlags flags = QIdentityProxyModel::flags(index);
-        if (index.column() == columnOf("Status"))
+        if (kindAt(index.column()) == ColumnKind::Boolean)
             flags &= ~Qt::ItemIsEditable;
         return flags;
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
-        if (orientation == Qt::Horizontal && section >= 0 && section < m_fields.size()) {
-            for (const ListingGrid::Column &column : ListingGrid::columns()) {
-                if (m_fields.at(section).compare(QString::fromLatin1(column.field), Qt::CaseInsensitive) != 0)
-                    continue;
-                if (role == Qt::DisplayRole)
-                    return QString::fromUtf8(column.title);
-                if (role == Qt::TextAlignmentRole)
-                    return QVariant::fromValue(column.alignment | Qt::AlignVCenter);
-            }
+        const ListingColumn *column = orientation == Qt::Horizontal ? listingColumn(section) : nullptr;
+        if (column && !column->gridTitle.empty()) {
+            if (role == Qt::DisplayRole)
+                return QString::fromUtf8(column->gridTitle);
+            if (role == Qt::TextAlignmentRole)
+                return QVariant::fromValue((isCentred(*column) ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
         }
         return QIdentityProxyModel::headerData(section, orientation, role);
     }
@@ -91,16 +106,6 @@ private:
 };
 
 namespace {
-
-// Most characters a text column takes; 0 when it has no limit.
-int columnSize(const QString &field)
-{
-    for (const ListingColumn &column : listingColumns) {
-        if (field.compare(QString::fromLatin1(column.name), Qt::CaseInsensitive) == 0)
-            return column.size;
-    }
-    return 0;
-}
 
 bool isEnterKey(const QKeyEvent *key)
 {
@@ -120,16 +125,16 @@ public:
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const override
     {
         QLineEdit *editor = nullptr;
-        if (index.column() == m_columns->columnOf("Flaeche")) {
+        const ListingColumn *column = m_columns->listingColumn(index.column());
+        if (column && column->kind == ColumnKind::Float) {
             auto *number = new NumberEdit(parent);
-            number->setDisplayFormat(1, false);
+            number->setDisplayFormat(column->decimals, column->grouped);
             connect(number, &NumberEdit::valueEdited, m_grid, &ListingGrid::cellEdited);
             editor = number;
-        } else if (index.column() != m_columns->columnOf("Status")) {
+        } else if (!column || column->kind != ColumnKind::Boolean) {
             editor = new QLineEdit(parent);
-            const int size = columnSize(m_columns->fieldAt(index.column()));
-            if (size > 0)
-                editor->setMaxLength(size);
+            if (column && column->size > 0)
+                editor->setMaxLength(column->size);
             connect(editor, &QLineEdit::textEdited, m_grid, &ListingGrid::cellEdited);
         }
         m_grid->m_editor = editor;
@@ -153,12 +158,12 @@ public:
             model->setData(index, line->text(), Qt::EditRole);
     }
 
-    // A click on the Status cell or Space there toggles it; an empty Status
-    // becomes true.
+    // A click on a flag's cell (Status) or Space there toggles it; an empty
+    // flag becomes true.
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                      const QModelIndex &index) override
     {
-        if (index.column() != m_columns->columnOf("Status"))
+        if (m_columns->kindAt(index.column()) != ColumnKind::Boolean)
             return QStyledItemDelegate::editorEvent(event, model, option, index);
         switch (event->type()) {
         case QEvent::MouseButtonRelease: {
@@ -183,8 +188,9 @@ public:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (index.column() == m_columns->columnOf("Flaeche")) {
-            option->text = displayNumber(index.data(Qt::EditRole), 1, false);
+        const ListingColumn *column = m_columns->listingColumn(index.column());
+        if (column && column->kind == ColumnKind::Float) {
+            option->text = displayNumber(index.data(Qt::EditRole), column->decimals, column->grouped);
             option->displayAlignment = Qt::AlignCenter;
         } else {
             option->displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
@@ -208,7 +214,7 @@ public:
 private:
     void paintCell(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
     {
-        if (index.column() != m_columns->columnOf("Status")) {
+        if (m_columns->kindAt(index.column()) != ColumnKind::Boolean) {
             QStyledItemDelegate::paint(painter, option, index);
             return;
         }
@@ -330,7 +336,7 @@ ListingGrid::ListingGrid(QWidget *parent) : QTableView(parent)
 
 void ListingGrid::showSortColumn(const QString &field, bool descending)
 {
-    const int column = m_columns ? m_columns->columnOf(field.toLatin1().constData()) : -1;
+    const int column = m_columns ? m_columns->columnOf(field) : -1;
     horizontalHeader()->setSortIndicatorShown(column >= 0);
     if (column >= 0)
         horizontalHeader()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
@@ -354,7 +360,7 @@ void ListingGrid::setListingModel(QAbstractItemModel *model)
 
 int ListingGrid::columnOf(const char *field) const
 {
-    return m_columns ? m_columns->columnOf(field) : -1;
+    return m_columns ? m_columns->columnOf(QString::fromLatin1(field)) : -1;
 }
 
 void ListingGrid::layColumns()
@@ -364,13 +370,13 @@ void ListingGrid::layColumns()
     for (int c = 0; c < m_columns->columnCount(); ++c)
         setColumnHidden(c, true);
     int visual = 0;
-    for (const Column &column : columns()) {
-        const int logical = m_columns->columnOf(column.field);
-        if (logical < 0)
+    for (const ListingColumn &column : listingColumns) {
+        const int logical = m_columns->columnOf(columnName(column));
+        if (logical < 0 || column.gridTitle.empty())
             continue;
         setColumnHidden(logical, false);
         header->moveSection(header->visualIndex(logical), visual++);
-        setColumnWidth(logical, column.width);
+        setColumnWidth(logical, column.gridWidth);
     }
 }
 

@@ -3,17 +3,15 @@
 #include <QPointer>
 #include <QTableView>
 
-#include <array>
-
 namespace kaviro {
 
 class GridColumnsModel;
 class GridDelegate;
 
-// The listing grid: the columns Wohnung, Flaeche, Strasse, PLZ, Ort and
-// Status of the listing table with their titles, widths and alignment,
-// "#0.0" for the area, a check box for Status, rows in alternating colours
-// with a navy selection, a narrow indicator column marking the current row,
+// The listing grid: the grid columns of listingColumns (Wohnung, Flaeche,
+// Strasse, PLZ, Ort and Status) with their titles and widths, numbers
+// centred with their decimals, a check box for a flag, rows in alternating
+// colours with a navy selection, a narrow indicator column marking the current row,
 // and Enter moving to the next cell like Tab, also while a cell is edited.
 //
 // The current cell carries a frame. Rows are read from the model as they
@@ -26,19 +24,11 @@ class GridDelegate;
 class ListingGrid : public QTableView {
     Q_OBJECT
 public:
-    struct Column {
-        const char *field;
-        const char *title;
-        int width;
-        Qt::Alignment alignment;
-    };
-    static const std::array<Column, 6> &columns();
-
     explicit ListingGrid(QWidget *parent = nullptr);
     ~ListingGrid() override;
 
     // Shows the listing table's model, whose header names its fields (as a
-    // QSqlTableModel's does). Columns not listed above are hidden; the
+    // QSqlTableModel's does). Columns that are no grid columns are hidden; the
     // layout is laid anew whenever the model is reset (the table reopened).
     void setListingModel(QAbstractItemModel *model);
     // Column of the grid's model showing the field, -1 when absent.

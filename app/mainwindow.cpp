@@ -108,9 +108,6 @@ MainWindow::MainWindow(Desktop &desktop, Session &session, OptionsDialog &option
     setStyleSheet(u"QLineEdit, QPlainTextEdit, QDateEdit {"
                   " border: 1px solid rgb(160, 160, 160); background: rgb(255, 255, 244); }"
                   "QLineEdit:focus, QPlainTextEdit:focus, QDateEdit:focus { border-color: navy; }"_s);
-    m_ui->dbeFlaeche->setDisplayFormat(1, false);
-    m_ui->dbeMiete->setDisplayFormat(2, true);
-    m_ui->dbeNebenkosten->setDisplayFormat(2, true);
     m_ui->DBCheckBox1->setText({});
 
     // The grid takes what the window grows by; the rest keeps to the bottom.
@@ -458,26 +455,21 @@ void MainWindow::bindTable()
 }
 
 // Column positions belong to the table as opened, so the editors are mapped
-// anew at each opening.
+// anew at each opening. Each editor is found by the name the column table
+// gives it.
 void MainWindow::mapEditors()
 {
     ListingTable *listings = table();
     m_mapper->clearMapping();
-    if (!listings->isOpen())
-        return;
-    const auto map = [this, listings](QWidget *editor, const char *field) {
-        m_mapper->addMapping(editor, listings->columnIndex(QString::fromLatin1(field)));
-    };
-    map(m_ui->dbeWohnung, "Wohnung");
-    map(m_ui->dbeFlaeche, "Flaeche");
-    map(m_ui->dbeStrasse, "Strasse");
-    map(m_ui->dbePLZ, "PLZ");
-    map(m_ui->dbeOrt, "Ort");
-    map(m_ui->dbeBeschreibung, "Beschreibung");
-    map(m_ui->dbeMiete, "Miete");
-    map(m_ui->dbeNebenkosten, "Nebenkosten");
-    map(m_ui->dbeZuMietenAb, "ZuMietenAb");
-    map(m_ui->DBCheckBox1, "Status");
+    for (const ListingColumn &column : listingColumns) {
+        auto *editor = column.editor.empty() ? nullptr : findChild<QWidget *>(QString::fromLatin1(column.editor));
+        if (!editor)
+            continue;
+        if (auto *number = qobject_cast<NumberEdit *>(editor))
+            number->setDisplayFormat(column.decimals, column.grouped);
+        if (listings->isOpen())
+            m_mapper->addMapping(editor, listings->columnIndex(QString::fromLatin1(column.name)));
+    }
 }
 
 void MainWindow::showCurrentRow()

@@ -91,6 +91,36 @@ bool wholeWhenScaled(double value, int decimals, std::string &digits)
     return true;
 }
 
+// The column whose value a macro gives, or nullptr. Runs for every macro of
+// every listing: names are compared by length first.
+const ListingColumn *macroColumn(std::string_view name)
+{
+    for (const ListingColumn &column : listingColumns) {
+        if (!column.macro.empty() && column.macro == name)
+            return &column;
+    }
+    return nullptr;
+}
+
+// A listing's value as its macro gives it: numbers as Format("%8.<decimals>f")
+// with the column's unit after a blank, a memo with "<br>" line breaks, any
+// other text as it stands.
+void setMacroValue(const ListingColumn &column, const WebDataRow &row, char decimalSeparator, std::string &out)
+{
+    const auto slot = std::size_t(snapshotSlot(std::size_t(&column - listingColumns.data())));
+    if (isSnapshotNumber(column)) {
+        out = formatFixed(row.numbers[slot], column.decimals, decimalSeparator);
+        if (!column.unit.empty()) {
+            out += ' ';
+            out += column.unit;
+        }
+    } else if (column.kind == ColumnKind::Memo) {
+        appendHtmlLineBreaks(row.texts[slot], out);
+    } else {
+        out = row.texts[slot];
+    }
+}
+
 } // namespace
 
 std::string formatFixed(double value, int decimals, char decimalSeparator, int width)
@@ -358,24 +388,9 @@ void ListingPageGenerator::checkLoop(int index, const std::string &name, const S
 void ListingPageGenerator::getMacroValue(const std::string &name, const StringParameters &tagParams,
                                          std::string &value, bool &)
 {
-    using namespace std::string_view_literals; // compared by length first: this runs for every macro
-    if (name == "Wohnung"sv) {
-        value = currentRow().wohnung;
-    } else if (name == "Flaeche"sv) {
-        value = formatFixed(currentRow().flaeche, 1, m_decimalSeparator);
-        value += " qm";
-    } else if (name == "Strasse"sv) {
-        value = currentRow().strasse;
-    } else if (name == "PLZ"sv) {
-        value = currentRow().plz;
-    } else if (name == "Ort"sv) {
-        value = currentRow().ort;
-    } else if (name == "Beschreibung"sv) {
-        appendHtmlLineBreaks(currentRow().beschreibung, value);
-    } else if (name == "Miete"sv || name == "Nebenkosten"sv) {
-        const WebDataRow &row = currentRow();
-        value = formatFixed(name == "Miete"sv ? row.miete : row.nebenkosten, 2, m_decimalSeparator);
-        value += " \x80"; // the euro sign of Windows-1252
+    using namespace std::string_view_literals;
+    if (const ListingColumn *column = macroColumn(name)) {
+        setMacroValue(*column, currentRow(), m_decimalSeparator, value);
     } else if (name == "FileName"sv) {
         value = fileNamePart(pageFileName(pageAtOffset(tagParams)));
     } else if (name == "PageNum"sv) {

@@ -29,8 +29,9 @@ std::int32_t wholeNumber(std::string_view text);
 // template, in the output folder.
 //
 // Template vocabulary: the loop "Loop" (one iteration per listing); the
-// macros Wohnung, Flaeche, Strasse, PLZ, Ort, Beschreibung, Miete and
-// Nebenkosten (inside "Loop"), FileName and PageNum (optional "offset"),
+// macros of the listing columns (listingColumns: Wohnung, Flaeche, Strasse,
+// PLZ, Ort, Beschreibung, Miete and Nebenkosten), only inside "Loop";
+// FileName and PageNum (optional "offset"),
 // TotalPageNum; the conditions Header, Footer, MultiPage and PageExist
 // (optional "offset").
 //

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "store/webdata.h"
+#include "generator/webdata.h"
 
 namespace kaviro {
 
-// What the page generator needs of the snapshot: its row count and its rows by
+// What the page generator reads: the snapshot's row count and its rows by
 // index. The data module implements it; tests answer from memory.
 class ListingSource {
 public:

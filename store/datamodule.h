@@ -3,7 +3,7 @@
 #include "generator/listingsource.h"
 #include "store/dbconnection.h"
 #include "store/listingtable.h"
-#include "store/webdata.h"
+#include "store/snapshot.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -29,9 +29,9 @@ public:
     // False only when opening failed (the error is swallowed).
     bool openTable();
 
-    // Copies the active listings (Status true), in the table's current order,
-    // into the snapshot. False, changing nothing, when the table is closed.
-    // Afterwards the table shows all listings and stands on the first.
+    // Copies the active listings (Status true), in the table's current order
+    // and within its filter, into the snapshot. False, changing nothing, when
+    // the table is closed. Afterwards the table stands on its first listing.
     bool buildWebData();
     // Releases the snapshot rows; webDataCount() keeps its value.
     void clearWebData();
@@ -59,10 +59,5 @@ private:
     QLocale m_locale = QLocale::system();
     std::function<QDateTime()> m_clock;
 };
-
-// ZuMietenAb as the snapshot holds it, in Windows-1252: the locale's short
-// date, then a blank and the long time when the time of day is not midnight;
-// empty for an invalid (null) value.
-std::string formatListingDate(const QDateTime &value, const QLocale &locale);
 
 } // namespace kaviro

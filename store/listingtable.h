@@ -1,16 +1,17 @@
 #pragma once
 
+#include "common/listingcolumns.h"
+#include "store/listingquery.h"
+
 #include <QDateTime>
 #include <QObject>
-#include <QSqlQuery>
 #include <QString>
-#include <QStringList>
 #include <QVariant>
 
 #include <array>
 #include <functional>
 #include <memory>
-#include <vector>
+#include <optional>
 
 class QAbstractItemModel;
 
@@ -20,36 +21,10 @@ class DbConnection;
 class ListingModel;
 class ListingViewModel;
 
-enum class ColumnKind { Text, Memo, Float, DateTime, Boolean, Other };
-
-struct ListingColumn {
-    const char *name;
-    ColumnKind kind;
-    int size;                  // most characters of a text column, 0 otherwise
-    const char *displayFormat; // picture for the number columns, "" otherwise
-};
-
-inline constexpr char listingTableName[] = "Wohnungen";
-
-// The columns of Wohnungen in field order. A table may have further columns
-// (a primary key, for instance); the program does not show them.
-inline constexpr std::array<ListingColumn, 11> listingColumns = {{
-    {"Wohnung", ColumnKind::Text, 80, ""},
-    {"Flaeche", ColumnKind::Float, 0, "#0.0"},
-    {"Strasse", ColumnKind::Text, 50, ""},
-    {"PLZ", ColumnKind::Text, 8, ""},
-    {"Ort", ColumnKind::Text, 35, ""},
-    {"Beschreibung", ColumnKind::Memo, 0, ""},
-    {"Miete", ColumnKind::Float, 0, "#,##0.00"},
-    {"Nebenkosten", ColumnKind::Float, 0, "#,##0.00"},
-    {"ZuMietenAb", ColumnKind::DateTime, 0, ""},
-    {"Timestamp", ColumnKind::DateTime, 0, ""},
-    {"Status", ColumnKind::Boolean, 0, ""},
-}};
-
-// The table Wohnungen on a DbConnection: a QSqlTableModel (manual submit)
-// plus the current row and the browse/edit/insert state, with the dataset
-// operations the main window and the data module use.
+// The table Wohnungen on a DbConnection as a dataset: the current row and
+// the browse/edit/insert state over a ListingModel, with the operations the
+// main window and the data module use. Its SQL text comes from a
+// ListingQuery, its value conversions from listingvalues.h.
 //
 // Views bind to model(), which stays the same object for the table's whole
 // life (empty while the table is closed); a QDataWidgetMapper follows
@@ -160,12 +135,9 @@ public:
         ListingTable &m_table;
     };
 
-    // A forward-only query over the rows of the table as it is filtered and
-    // sorted, further narrowed by extraFilter, selecting the named columns in
-    // the given order. For reading many rows without the model.
-    QSqlQuery selectRows(const QStringList &columns, const QString &extraFilter) const;
-    // The statement selectRows() runs, for reading it without Qt's driver.
-    QString selectRowsStatement(const QStringList &columns, const QString &extraFilter) const;
+    // The SQL text of this table on its connection, for reading rows beside
+    // the model (the snapshot does). Throws while closed.
+    const ListingQuery &query() const;
 
     // Values as the model gives them: dates as QDateTime, flags as bool,
     // numbers as double, whatever type the database delivered them in.
@@ -177,16 +149,9 @@ signals:
     void currentRowChanged(int row);
 
 private:
-    friend class ListingModel;
-
     void requireOpen() const;
     int fieldIndex(const QString &name) const;
     int requireField(const QString &name) const;
-    QString quotedField(int index) const;
-    QString translateFilter(const QString &filter) const;
-    QString orderByFor(const QString &sort) const;
-    QString whereClause(const QString &extraFilter) const;
-    QString fromClause(const QString &extraFilter) const;
     void reselect();
     void ensureSelected() const;
     bool anyRow();
@@ -200,6 +165,7 @@ private:
     void onDataChanged(int firstRow, int lastRow);
 
     DbConnection &m_connection;
+    std::optional<ListingQuery> m_query; // while open
     ListingModel *m_model = nullptr;
     std::unique_ptr<ListingViewModel> m_view;
     State m_state = State::Inactive;
@@ -214,7 +180,6 @@ private:
     mutable int m_internal = 0;
     mutable bool m_stale = false; // the model still holds the rows of an older order or filter
     std::array<int, listingColumns.size()> m_columnIndex{};
-    std::vector<ColumnKind> m_kinds; // per model column; Other for columns not listed
     BeforePost m_beforePost;
 };
 

@@ -80,20 +80,20 @@ WebDataRow listing(int i)
                                         "L\xFC" "beck", "G\xF6ttingen", "W\xFCrzburg", "Saarbr\xFC" "cken"};
     const std::string n = std::to_string(i);
     WebDataRow row;
-    row.wohnung = "Helle 3-Zimmer-Wohnung mit Balkon Nr. " + n;
-    row.flaeche = 35 + (i % 900) / 10.0;
-    row.strasse = "K\xF6nigsallee " + std::to_string(i % 200 + 1);
-    row.plz = std::to_string(10000 + i % 89999);
-    row.ort = towns[i % 8];
-    row.beschreibung =
+    row.text("Wohnung") = "Helle 3-Zimmer-Wohnung mit Balkon Nr. " + n;
+    row.number("Flaeche") = 35 + (i % 900) / 10.0;
+    row.text("Strasse") = "K\xF6nigsallee " + std::to_string(i % 200 + 1);
+    row.text("PLZ") = std::to_string(10000 + i % 89999);
+    row.text("Ort") = towns[i % 8];
+    row.text("Beschreibung") =
         "Ruhige Wohnung im zweiten Obergeschoss eines gepflegten Altbaus, frisch renoviert.\r\n"
         "Wohnzimmer mit Erker, zwei Schlafzimmer, K\xFC" "che mit Fenster und Einbauk\xFC" "che.\r\n"
         "Bad mit Wanne und Dusche, G\xE4ste-WC, Kellerabteil und Fahrradkeller.\r\n"
         "Gro\xDF" "er S\xFC" "dbalkon zum Hof, Parkett in allen Zimmern, Gasetagenheizung.\r\n"
         "Einkaufen, Schulen und \xF6" "ffentlicher Nahverkehr zu Fu\xDF erreichbar. Nr. " + n;
-    row.miete = 350 + (i * 37 % 1500) + 0.5;
-    row.nebenkosten = 80 + (i * 13 % 300) + 0.25;
-    row.zuMietenAb = "01.05.2025";
+    row.number("Miete") = 350 + (i * 37 % 1500) + 0.5;
+    row.number("Nebenkosten") = 80 + (i * 13 % 300) + 0.25;
+    row.text("ZuMietenAb") = "01.05.2025";
     return row;
 }
 
@@ -245,9 +245,10 @@ int helperMode(int argc, char *argv[])
             if (i % 500 == 1)
                 sql += "INSERT INTO \"Wohnungen\" (\"Wohnung\", \"Flaeche\", \"Strasse\", \"PLZ\", \"Ort\", "
                        "\"Beschreibung\", \"Miete\", \"Nebenkosten\", \"ZuMietenAb\", \"Status\") VALUES\n";
-            sql += "(" + text(r.wohnung) + ", " + std::to_string(r.flaeche) + ", " + text(r.strasse) + ", " +
-                   text(r.plz) + ", " + text(r.ort) + ", " + text(r.beschreibung) + ", " + std::to_string(r.miete) +
-                   ", " + std::to_string(r.nebenkosten) + ", '2025-05-01 00:00:00', 1)";
+            sql += "(" + text(r.text("Wohnung")) + ", " + std::to_string(r.number("Flaeche")) + ", " +
+                   text(r.text("Strasse")) + ", " + text(r.text("PLZ")) + ", " + text(r.text("Ort")) + ", " +
+                   text(r.text("Beschreibung")) + ", " + std::to_string(r.number("Miete")) + ", " +
+                   std::to_string(r.number("Nebenkosten")) + ", '2025-05-01 00:00:00', 1)";
             sql += i % 500 == 0 || i == n ? ";\n" : ",\n";
         }
         sql += "COMMIT;\n";
@@ -261,8 +262,8 @@ int helperMode(int argc, char *argv[])
         for (std::size_t i = 0; i < rows.size(); ++i) {
             rows[i] = listing(static_cast<int>(i) + 1);
             const WebDataRow &r = rows[i];
-            total += heap(r.wohnung) + heap(r.strasse) + heap(r.plz) + heap(r.ort) + heap(r.beschreibung) +
-                     heap(r.zuMietenAb);
+            for (const std::string &text : r.texts)
+                total += heap(text);
         }
         std::printf("%zu\n", total);
         return 0;

@@ -4,6 +4,7 @@
 // written with "\n" and compared after crlf(). The random-input test mutates
 // these templates.
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,12 @@ struct ExpansionCase {
     std::string templ;
     std::string expected;
 };
+
+// Test lists and failures name a case, not its bytes.
+inline void PrintTo(const ExpansionCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
 
 // Umlauts in Windows-1252.
 #define AE "\xE4"

@@ -3,8 +3,8 @@
 //                  may be missing: no listings), multipage=0|1,
 //                  rowsperpage=<n>, separator=<char> (default ","),
 //                  outputslash=1 to give the output folder with a trailing "/"
-//   listings.txt   one listing per line, its nine snapshot fields separated
-//                  by tabs, with \r \n \t \\ escapes
+//   listings.txt   one listing per line, its snapshot fields in column order
+//                  separated by tabs, with \r \n \t \\ escapes
 //   before/        files already in the output folder (optional)
 //   error.txt      the exact message the run ends with (optional)
 //   expected/      every file the output folder holds afterwards, exact bytes
@@ -73,8 +73,19 @@ WebData readListings(const fs::path &file)
                 break;
             from = tab + 1;
         }
-        f.resize(9);
-        rows.push_back({f[0], number(f[1]), f[2], f[3], f[4], f[5], number(f[6]), number(f[7]), f[8]});
+        WebDataRow &row = rows.emplace_back();
+        std::size_t field = 0;
+        for (std::size_t c = 0; c < listingColumns.size(); ++c) {
+            if (!listingColumns[c].snapshot)
+                continue;
+            const std::string value = field < f.size() ? f[field] : std::string();
+            ++field;
+            const auto slot = static_cast<std::size_t>(snapshotSlot(c));
+            if (isSnapshotNumber(listingColumns[c]))
+                row.numbers[slot] = number(value);
+            else
+                row.texts[slot] = value;
+        }
     }
     return rows;
 }

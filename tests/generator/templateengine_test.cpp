@@ -78,6 +78,11 @@ struct ErrorCase {
     bool atLoad; // thrown by the declarations pass when the template is set
 };
 
+void PrintTo(const ErrorCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class TemplateErrors : public ::testing::TestWithParam<ErrorCase> {};
 
 TEST_P(TemplateErrors, ReportExactMessage)

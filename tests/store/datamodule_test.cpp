@@ -5,6 +5,7 @@
 #include "store/windows1252.h"
 #include "tests/support/failure.h"
 
+#include <QAbstractItemModel>
 #include <QFile>
 #include <QSqlQuery>
 
@@ -19,7 +20,7 @@ std::vector<std::string> wohnungen(const DataModule &module)
 {
     std::vector<std::string> result;
     for (int i = 0; i < module.webDataCount(); ++i)
-        result.push_back(module.webDataRow(i).wohnung);
+        result.push_back(module.webDataRow(i).text("Wohnung"));
     return result;
 }
 
@@ -92,26 +93,26 @@ TEST_P(DataModuleTest, SnapshotConvertsNullsTextsAndDates)
 
     WebDataRow full;
     module.getWebDataRow(0, full);
-    EXPECT_EQ(full.wohnung, "Gr\xF6\xDF" "e &#937;");
-    EXPECT_EQ(full.flaeche, 54.5);
-    EXPECT_EQ(full.strasse, "Schlo\xDFstra\xDF" "e 1");
-    EXPECT_EQ(full.plz, "01099");
-    EXPECT_EQ(full.ort, "Dresden");
-    EXPECT_EQ(full.beschreibung, "Zeile 1\nZeile 2 \x96 45 \x80");
-    EXPECT_EQ(full.miete, 700.5);
-    EXPECT_EQ(full.nebenkosten, 150.25);
-    EXPECT_EQ(full.zuMietenAb, "01.08.25 15:30:00");
+    EXPECT_EQ(full.text("Wohnung"), "Gr\xF6\xDF" "e &#937;");
+    EXPECT_EQ(full.number("Flaeche"), 54.5);
+    EXPECT_EQ(full.text("Strasse"), "Schlo\xDFstra\xDF" "e 1");
+    EXPECT_EQ(full.text("PLZ"), "01099");
+    EXPECT_EQ(full.text("Ort"), "Dresden");
+    EXPECT_EQ(full.text("Beschreibung"), "Zeile 1\nZeile 2 \x96 45 \x80");
+    EXPECT_EQ(full.number("Miete"), 700.5);
+    EXPECT_EQ(full.number("Nebenkosten"), 150.25);
+    EXPECT_EQ(full.text("ZuMietenAb"), "01.08.25 15:30:00");
 
     const WebDataRow &empty = module.webDataRow(1);
-    EXPECT_EQ(empty.wohnung, "Leer");
-    EXPECT_EQ(empty.flaeche, 0.0);
-    EXPECT_EQ(empty.strasse, "");
-    EXPECT_EQ(empty.beschreibung, "");
-    EXPECT_EQ(empty.miete, 0.0);
-    EXPECT_EQ(empty.nebenkosten, 0.0);
-    EXPECT_EQ(empty.zuMietenAb, "");
+    EXPECT_EQ(empty.text("Wohnung"), "Leer");
+    EXPECT_EQ(empty.number("Flaeche"), 0.0);
+    EXPECT_EQ(empty.text("Strasse"), "");
+    EXPECT_EQ(empty.text("Beschreibung"), "");
+    EXPECT_EQ(empty.number("Miete"), 0.0);
+    EXPECT_EQ(empty.number("Nebenkosten"), 0.0);
+    EXPECT_EQ(empty.text("ZuMietenAb"), "");
 
-    EXPECT_EQ(module.webDataRow(2).zuMietenAb, "01.09.25"); // midnight: the date alone
+    EXPECT_EQ(module.webDataRow(2).text("ZuMietenAb"), "01.09.25"); // midnight: the date alone
 }
 
 // SQLite keeps a value in the type it was given where the column's affinity
@@ -139,19 +140,19 @@ TEST_P(DataModuleTest, SnapshotReadsValuesOfAnyStoredTypeAsQtDoes)
     };
     for (const WebDataRow &row : module.webData()) {
         ASSERT_TRUE(query.next());
-        SCOPED_TRACE(row.wohnung);
-        EXPECT_EQ(row.wohnung, text(0));
-        EXPECT_EQ(row.flaeche, query.value(1).toDouble());
-        EXPECT_EQ(row.strasse, text(2));
-        EXPECT_EQ(row.plz, text(3));
-        EXPECT_EQ(row.ort, text(4));
-        EXPECT_EQ(row.beschreibung, text(5));
-        EXPECT_EQ(row.miete, query.value(6).toDouble());
-        EXPECT_EQ(row.nebenkosten, query.value(7).toDouble());
+        SCOPED_TRACE(row.text("Wohnung"));
+        EXPECT_EQ(row.text("Wohnung"), text(0));
+        EXPECT_EQ(row.number("Flaeche"), query.value(1).toDouble());
+        EXPECT_EQ(row.text("Strasse"), text(2));
+        EXPECT_EQ(row.text("PLZ"), text(3));
+        EXPECT_EQ(row.text("Ort"), text(4));
+        EXPECT_EQ(row.text("Beschreibung"), text(5));
+        EXPECT_EQ(row.number("Miete"), query.value(6).toDouble());
+        EXPECT_EQ(row.number("Nebenkosten"), query.value(7).toDouble());
     }
-    EXPECT_EQ(module.webDataRow(0).strasse, "K\xF6ln");
-    EXPECT_EQ(module.webDataRow(1).miete, 0.0); // "12,5" is no number
-    EXPECT_EQ(module.webDataRow(2).strasse, "&#65279;Weg"); // a byte order mark is a character here
+    EXPECT_EQ(module.webDataRow(0).text("Strasse"), "K\xF6ln");
+    EXPECT_EQ(module.webDataRow(1).number("Miete"), 0.0); // "12,5" is no number
+    EXPECT_EQ(module.webDataRow(2).text("Strasse"), "&#65279;Weg"); // a byte order mark is a character here
 }
 
 // Dates that SQLite holds as text: equal ones come out alike (each stored
@@ -166,10 +167,10 @@ TEST_P(DataModuleTest, SnapshotDatesFromStoredTexts)
     DataModule module;
     connectAndBuild(module);
     ASSERT_EQ(module.webDataCount(), 4);
-    EXPECT_EQ(module.webDataRow(0).zuMietenAb, "01.08.25 15:30:00");
-    EXPECT_EQ(module.webDataRow(1).zuMietenAb, "01.08.25 15:30:00");
-    EXPECT_EQ(module.webDataRow(2).zuMietenAb, "01.08.25");
-    EXPECT_EQ(module.webDataRow(3).zuMietenAb, "01.08.25");
+    EXPECT_EQ(module.webDataRow(0).text("ZuMietenAb"), "01.08.25 15:30:00");
+    EXPECT_EQ(module.webDataRow(1).text("ZuMietenAb"), "01.08.25 15:30:00");
+    EXPECT_EQ(module.webDataRow(2).text("ZuMietenAb"), "01.08.25");
+    EXPECT_EQ(module.webDataRow(3).text("ZuMietenAb"), "01.08.25");
 
     for (const QString &stored : {u"'bald'"_s, u"'2025-13-01'"_s, u"20250801"_s}) {
         exec(u"UPDATE \"Wohnungen\" SET \"ZuMietenAb\" = %1 WHERE \"Wohnung\" = 'D'"_s.arg(stored));
@@ -197,6 +198,38 @@ TEST(ListingDate, FormatsShortDateAndLongTimeOfTheLocale)
     for (const Case &c : cases) {
         EXPECT_EQ(formatListingDate(c.value, c.locale), c.text) << c.value.toString().toStdString();
     }
+}
+
+TEST_P(DataModuleTest, SnapshotIsReadBesideTheModel)
+{
+    addListing(u"Altbau Nord"_s, u"Köln"_s, u"TRUE"_s);
+    addListing(u"Zentrale Lage"_s, u"München"_s, u"FALSE"_s);
+    addListing(u"Erdgeschoss"_s, u"Bremen"_s, u"TRUE"_s);
+    DataModule module;
+    connect(module);
+    ListingTable &table = module.table();
+    table.setSort(u"Ort DESC"_s);
+    // Bound views see the rows they showed before: no reset, no filtering.
+    int modelChanges = 0;
+    const QAbstractItemModel *model = table.model();
+    const auto count = [&] { ++modelChanges; };
+    QObject::connect(model, &QAbstractItemModel::modelReset, count);
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, count);
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, count);
+    QObject::connect(model, &QAbstractItemModel::layoutChanged, count);
+    ASSERT_TRUE(module.buildWebData());
+    EXPECT_EQ(wohnungen(module), (std::vector<std::string>{"Altbau Nord", "Erdgeschoss"}));
+    EXPECT_EQ(modelChanges, 0);
+    EXPECT_EQ(model->rowCount(), 3);
+
+    // The same rows straight from a connection whose table was never opened.
+    DataModule headless;
+    connect(headless, false);
+    const QSqlDatabase db = headless.connection().database();
+    const WebData rows = readSnapshot(db, ListingQuery::forTable(db), u"Ort DESC"_s, QString(), german);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].text("Ort"), "K\xF6ln");
+    EXPECT_EQ(rows[1].text("Wohnung"), "Erdgeschoss");
 }
 
 TEST_P(DataModuleTest, BuildWithoutActiveListingsOrOnAClosedTable)
@@ -273,7 +306,7 @@ TEST_P(DataModuleTest, DemoListingsLoadAndPublishTwentyFive)
     ASSERT_TRUE(module.buildWebData());
     EXPECT_EQ(module.webDataCount(), 25);
     for (const WebDataRow &row : module.webData()) {
-        EXPECT_FALSE(row.wohnung.empty());
+        EXPECT_FALSE(row.text("Wohnung").empty());
         EXPECT_LE(module.table().text(u"Wohnung"_s).size(), 80);
     }
 }

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "common/listingcolumns.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kaviro {
+
+// A snapshot column named at compile time: row.text("Wohnung"),
+// row.number("Miete"). A name that is no snapshot column of that kind does
+// not compile.
+template <bool Number>
+struct SnapshotField {
+    template <std::size_t N>
+    consteval SnapshotField(const char (&name)[N]) : slot(checkedSlot(std::string_view(name, N - 1)))
+    {
+    }
+
+    static consteval std::size_t checkedSlot(std::string_view name)
+    {
+        const std::size_t index = listingColumnIndex(name);
+        if (!listingColumns[index].snapshot || isSnapshotNumber(listingColumns[index]) != Number)
+            throw "not a snapshot column of this kind";
+        return std::size_t(snapshotSlot(index));
+    }
+
+    std::size_t slot;
+};
+
+// One active listing copied out of the table for page generation: the
+// columns of listingColumns marked for the snapshot, in column order. Texts
+// are Windows-1252 bytes (empty when null; a date in the locale's short
+// form, plus the long time when not midnight); numbers stay numbers (0.0
+// when null) so the generator can format them.
+struct WebDataRow {
+    std::array<std::string, snapshotColumnCount(false)> texts;
+    std::array<double, snapshotColumnCount(true)> numbers{};
+
+    const std::string &text(SnapshotField<false> field) const { return texts[field.slot]; }
+    std::string &text(SnapshotField<false> field) { return texts[field.slot]; }
+    double number(SnapshotField<true> field) const { return numbers[field.slot]; }
+    double &number(SnapshotField<true> field) { return numbers[field.slot]; }
+};
+
+using WebData = std::vector<WebDataRow>;
+
+} // namespace kaviro

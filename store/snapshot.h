@@ -1,0 +1,27 @@
+#pragma once
+
+#include "generator/webdata.h"
+#include "store/listingquery.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QSqlDatabase>
+
+#include <string>
+
+namespace kaviro {
+
+// The active listings (Status true) that the filter lets through, in the
+// order of the sort text, read from the connection as the snapshot holds
+// them; needs no model. On SQLite the rows are stepped through SQLite's own
+// interface on the connection Qt opened, which reads them at about the cost
+// of the query itself. Errors reading a row are thrown as kaviro::Error.
+WebData readSnapshot(const QSqlDatabase &db, const ListingQuery &query, const QString &sort, const QString &filter,
+                     const QLocale &locale);
+
+// A date as the snapshot holds it, in Windows-1252: the locale's short
+// date, then a blank and the long time when the time of day is not
+// midnight; empty for an invalid (null) value.
+std::string formatListingDate(const QDateTime &value, const QLocale &locale);
+
+} // namespace kaviro
