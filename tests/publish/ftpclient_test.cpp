@@ -84,7 +84,7 @@ TEST(FtpClient, SessionStoresEveryFileOverItsOwnDataConnection)
     server.finish();
 
     EXPECT_EQ(server.conversation(),
-              (Lines{"USER anna", "PASS geheim", "CWD /www/wohnungen", "PORT 127,0,0,1,*,*",
+              (Lines{"USER anna", "PASS geheim", "TYPE I", "CWD /www/wohnungen", "PORT 127,0,0,1,*,*",
                      "STOR index.html", "PORT 127,0,0,1,*,*", "STOR index2.html", "PORT 127,0,0,1,*,*",
                      "STOR leer.html", "QUIT"}));
     EXPECT_EQ(server.stored(),
@@ -103,24 +103,24 @@ TEST(FtpClient, LoginFollowsTheRepliesAndTheContinuationRule)
         std::string error;
     };
     const std::vector<Case> cases = {
-        {"plain", "220 Bereit", "331 Passwort", "230 Ok", "geheim", {"USER anna", "PASS geheim", "QUIT"}, ""},
+        {"plain", "220 Bereit", "331 Passwort", "230 Ok", "geheim", {"USER anna", "PASS geheim", "TYPE I", "QUIT"}, ""},
         {"multi-line greeting", "220-Willkommen\r\n220-Zweite Zeile\r\n220 Bereit", "331 Passwort", "230 Ok",
-         "geheim", {"USER anna", "PASS geheim", "QUIT"}, ""},
+         "geheim", {"USER anna", "PASS geheim", "TYPE I", "QUIT"}, ""},
         {"indented continuation", "220-Willkommen\r\n  eingerueckt\r\n220 Bereit", "331 Passwort", "230 Ok",
-         "geheim", {"USER anna", "PASS geheim", "QUIT"}, ""},
+         "geheim", {"USER anna", "PASS geheim", "TYPE I", "QUIT"}, ""},
         // The reply ends at the plain line; its last line is then read as
         // the answer to USER.
         {"plain line ends the reply", "220-Hallo\r\nWelcome\r\n220 Bereit", "", "", "geheim",
-         {"USER anna", "QUIT"}, ""},
-        {"230 after USER", "220 Bereit", "230 Schon angemeldet", "", "geheim", {"USER anna", "QUIT"}, ""},
-        {"332 after USER", "220 Bereit", "332 Konto noetig", "", "geheim", {"USER anna", "QUIT"}, ""},
-        {"empty password", "220 Bereit", "331 Passwort", "230 Ok", "", {"USER anna", "PASS ", "QUIT"}, ""},
+         {"USER anna", "TYPE I", "QUIT"}, ""},
+        {"230 after USER", "220 Bereit", "230 Schon angemeldet", "", "geheim", {"USER anna", "TYPE I", "QUIT"}, ""},
+        {"332 after USER", "220 Bereit", "332 Konto noetig", "", "geheim", {"USER anna", "TYPE I", "QUIT"}, ""},
+        {"empty password", "220 Bereit", "331 Passwort", "230 Ok", "", {"USER anna", "PASS ", "TYPE I", "QUIT"}, ""},
         {"user refused", "220 Bereit", "530 Unbekannt", "", "geheim", {"USER anna", "QUIT"}, "530 Unbekannt\r\n"},
         {"password refused", "220 Bereit", "331 Passwort", "530 Falsch", "geheim",
          {"USER anna", "PASS geheim", "QUIT"}, "530 Falsch\r\n"},
-        {"code 400 at login passes", "220 Bereit", "400 Seltsam", "", "geheim", {"USER anna", "QUIT"}, ""},
+        {"code 400 at login passes", "220 Bereit", "400 Seltsam", "", "geheim", {"USER anna", "TYPE I", "QUIT"}, ""},
         {"greeting 400 passes", "400 Naja", "331 Passwort", "230 Ok", "geheim",
-         {"USER anna", "PASS geheim", "QUIT"}, ""},
+         {"USER anna", "PASS geheim", "TYPE I", "QUIT"}, ""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -176,11 +176,11 @@ TEST(FtpClient, ProxyIsToldTheServerByEachFirewallType)
         Lines lines;
     };
     const std::vector<Case> cases = {
-        {FirewallType::FtUser, false, {"USER anna@ftp.example.com", "PASS geheim", "QUIT"}},
-        {FirewallType::FtOpen, false, {"OPEN ftp.example.com", "USER anna", "PASS geheim", "QUIT"}},
-        {FirewallType::FtSite, false, {"SITE ftp.example.com", "USER anna", "PASS geheim", "QUIT"}},
+        {FirewallType::FtUser, false, {"USER anna@ftp.example.com", "PASS geheim", "TYPE I", "QUIT"}},
+        {FirewallType::FtOpen, false, {"OPEN ftp.example.com", "USER anna", "PASS geheim", "TYPE I", "QUIT"}},
+        {FirewallType::FtSite, false, {"SITE ftp.example.com", "USER anna", "PASS geheim", "TYPE I", "QUIT"}},
         {FirewallType::FtUser, true,
-         {"USER wache", "PASS mauer", "USER anna@ftp.example.com", "PASS geheim", "QUIT"}},
+         {"USER wache", "PASS mauer", "USER anna@ftp.example.com", "PASS geheim", "TYPE I", "QUIT"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(static_cast<int>(c.type));
@@ -223,7 +223,7 @@ TEST(FtpClient, ProxyRefusingTheUserFailsOnlyTheNextCommand)
     EXPECT_EQ(ftpFailure([&] { client.changeDirectory("/www"); }), "530 Bitte anmelden\r\n");
     client.disconnect();
     proxy.finish();
-    EXPECT_EQ(proxy.lines(), (Lines{"USER anna@ftp.example.com", "CWD /www", "QUIT"}));
+    EXPECT_EQ(proxy.lines(), (Lines{"USER anna@ftp.example.com", "TYPE I", "CWD /www", "QUIT"}));
 }
 
 TEST(FtpClient, EachStepFailsOnItsOwnRangeOfCodes)
@@ -278,7 +278,7 @@ TEST(FtpClient, EmptyDirectoryIsSentAsCwdAndOneBlank)
     client.changeDirectory("");
     client.disconnect();
     server.finish();
-    EXPECT_EQ(server.lines(), (Lines{"USER anna", "PASS geheim", "CWD ", "QUIT"}));
+    EXPECT_EQ(server.lines(), (Lines{"USER anna", "PASS geheim", "TYPE I", "CWD ", "QUIT"}));
 }
 
 TEST(FtpClient, RefusedStoreAcceptsNoDataConnection)
@@ -305,25 +305,36 @@ TEST(FtpClient, RefusedStoreAcceptsNoDataConnection)
     EXPECT_TRUE(server.stored().empty());
 }
 
-TEST(FtpClient, ClosingReplyIsReadButNotJudged)
+TEST(FtpClient, OnlyA226Or250AfterTheDataCountsAsStored)
 {
     TempDir dir;
     const std::string page = dir.write("seite.html", "<p>Seite</p>");
-    for (const std::string closing : {"452 Platte voll", "226-Statistik\r\n226 Fertig"}) {
-        SCOPED_TRACE(closing);
+    const struct {
+        std::string closing;
+        std::string error;
+    } cases[] = {
+        {"226-Statistik\r\n226 Fertig", "(kein Fehler)"},
+        {"250 Gespeichert", "(kein Fehler)"},
+        {"452 Platte voll", "452 Platte voll\r\n"},
+        {"552 Disk quota exceeded; file removed", "552 Disk quota exceeded; file removed\r\n"},
+        {"426 Transfer aborted", "426 Transfer aborted\r\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.closing);
         ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
             if (!startsWith(line, "STOR "))
                 return false;
             s.reply("150 Los");
             s.storeData(line);
-            s.reply(closing);
+            s.reply(c.closing);
             return true;
         }));
         FtpClient client;
         pointAt(client, server);
         client.connect();
-        client.uploadFile(page, "a.html");
-        client.uploadFile(page, "b.html");
+        EXPECT_EQ(test::failureOf<StoreRefused>([&] { client.uploadFile(page, "a.html"); }), c.error);
+        // The session goes on: the next file uses a fresh data connection.
+        EXPECT_EQ(failure([&] { client.uploadFile(page, "b.html"); }), c.error);
         client.disconnect();
         server.finish();
         EXPECT_EQ(server.stored().size(), 2u);
@@ -471,7 +482,7 @@ TEST(FtpClient, LocalProblemsFailBeforeAnythingIsSent)
     client.changeDirectory("/www");
     client.disconnect();
     server.finish();
-    EXPECT_EQ(server.lines(), (Lines{"USER anna", "PASS geheim", "CWD /www", "QUIT"}));
+    EXPECT_EQ(server.lines(), (Lines{"USER anna", "PASS geheim", "TYPE I", "CWD /www", "QUIT"}));
 }
 
 TEST(FtpClient, FileNamesAreWindows1252OnDiskAndOnTheWire)

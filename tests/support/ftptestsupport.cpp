@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -177,10 +178,18 @@ std::string ScriptedServer::Session::receiveAll()
 
 void ScriptedServer::Session::storeData(const std::string &storLine)
 {
-    sockaddr_in address{};
-    if (!parsePortLine(m_portLine, address))
-        return;
-    const int fd = connectTo(address);
+    int fd = -1;
+    if (m_passiveFd >= 0) {
+        pollfd p{m_passiveFd, POLLIN, 0};
+        if (::poll(&p, 1, waitSeconds * 1000) > 0)
+            fd = ::accept4(m_passiveFd, nullptr, nullptr, SOCK_CLOEXEC);
+        ::close(std::exchange(m_passiveFd, -1));
+    } else {
+        sockaddr_in address{};
+        if (!parsePortLine(m_portLine, address))
+            return;
+        fd = connectTo(address);
+    }
     if (fd < 0)
         return;
     setReceiveTimeout(fd, waitSeconds);
@@ -194,6 +203,40 @@ void ScriptedServer::Session::storeData(const std::string &storLine)
     m_server.m_stored.push_back(std::move(file));
 }
 
+void ScriptedServer::Session::offerPassive(const std::string &line, const std::string &pasvAddress)
+{
+    if (m_passiveFd >= 0)
+        ::close(m_passiveFd);
+    m_passiveFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = loopback(0);
+    ::bind(m_passiveFd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    ::listen(m_passiveFd, 1);
+    socklen_t length = sizeof address;
+    ::getsockname(m_passiveFd, reinterpret_cast<sockaddr *>(&address), &length);
+    const int port = ntohs(address.sin_port);
+    if (startsWith(line, "EPSV"))
+        reply("229 Entering Extended Passive Mode (|||" + std::to_string(port) + "|)");
+    else
+        reply("227 Entering Passive Mode (" + pasvAddress + "," + std::to_string(port / 256) + ","
+              + std::to_string(port % 256) + ").");
+}
+
+int ScriptedServer::Session::connectAsStranger() const
+{
+    sockaddr_in address{};
+    if (!parsePortLine(m_portLine, address))
+        return -1;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in stranger = loopback(0);
+    stranger.sin_addr.s_addr = htonl(0x7f000002);
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&stranger), sizeof stranger) != 0
+        || ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 bool ScriptedServer::Session::dataPortOpen() const
 {
     sockaddr_in address{};
@@ -204,6 +247,22 @@ bool ScriptedServer::Session::dataPortOpen() const
         return false;
     ::close(fd);
     return true;
+}
+
+void ScriptedServer::Session::renameStored(const std::string &from, const std::string &to)
+{
+    const std::lock_guard<std::mutex> lock(m_server.m_mutex);
+    std::erase_if(m_server.m_stored, [&](const StoredFile &file) { return file.name == to; });
+    for (StoredFile &file : m_server.m_stored) {
+        if (file.name == from)
+            file.name = to;
+    }
+}
+
+void ScriptedServer::Session::removeStored(const std::string &name)
+{
+    const std::lock_guard<std::mutex> lock(m_server.m_mutex);
+    std::erase_if(m_server.m_stored, [&](const StoredFile &file) { return file.name == name; });
 }
 
 void ScriptedServer::Session::pause(int milliseconds)
@@ -279,6 +338,8 @@ void ScriptedServer::run(Script script)
     Session session(*this, fd);
     script(session);
     const std::lock_guard<std::mutex> lock(m_mutex);
+    if (session.m_passiveFd >= 0)
+        ::close(session.m_passiveFd);
     if (session.m_fd >= 0)
         ::close(session.m_fd);
     m_controlFd = -1;
@@ -322,6 +383,7 @@ ScriptedServer::Script ScriptedServer::ftp(Handler handler, std::string greeting
 {
     return [handler = std::move(handler), greeting = std::move(greeting)](Session &s) {
         s.send(greeting + "\r\n");
+        std::string renameFrom;
         for (;;) {
             const std::string line = s.receive();
             if (line.empty())
@@ -337,10 +399,23 @@ ScriptedServer::Script ScriptedServer::ftp(Handler handler, std::string greeting
                 s.reply("250 Verzeichnis gewechselt");
             } else if (verb == "PORT") {
                 s.reply("200 PORT angenommen");
+            } else if (verb == "EPSV" || verb == "PASV") {
+                s.offerPassive(line);
             } else if (verb == "STOR") {
                 s.reply("150 Daten bitte");
                 s.storeData(line);
                 s.reply("226 Fertig");
+            } else if (verb == "RNFR") {
+                renameFrom = line.substr(5);
+                s.reply("350 Weiter");
+            } else if (verb == "RNTO") {
+                s.renameStored(renameFrom, line.substr(5));
+                s.reply("250 Umbenannt");
+            } else if (verb == "DELE") {
+                s.removeStored(line.substr(5));
+                s.reply("250 Geloescht");
+            } else if (verb == "AUTH") {
+                s.reply("500 Unbekannt");
             } else if (verb == "QUIT") {
                 s.reply("221 Auf Wiedersehen");
                 s.close();
@@ -435,6 +510,8 @@ root, user, password = sys.argv[1:4]
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 FTPHandler.authorizer = authorizer
+# A refused login answers at once instead of after the default pause.
+FTPHandler.auth_failed_timeout = 0
 server = FTPServer(("127.0.0.1", 0), FTPHandler)
 print(server.address[1], flush=True)
 server.serve_forever()

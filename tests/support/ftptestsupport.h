@@ -37,11 +37,21 @@ public:
         std::string receive();
         // Everything up to the end of the connection.
         std::string receiveAll();
-        // Connects to the address of the latest PORT line and reads the data
-        // connection to its end, recording it under the STOR name.
+        // Reads the data connection of the latest PORT (connecting to its
+        // address) or EPSV/PASV (accepting on the port announced) to its
+        // end, recording it under the STOR name.
         void storeData(const std::string &storLine);
+        // Listens for a passive data connection and answers EPSV (229) or
+        // PASV (227 with the given address text).
+        void offerPassive(const std::string &line, const std::string &pasvAddress = "10,0,0,1");
+        // Connects to the latest PORT address from another local address
+        // (127.0.0.2) and returns the connection, -1 when refused.
+        int connectAsStranger() const;
         // Tries to connect to the latest PORT address; true when it worked.
         bool dataPortOpen() const;
+        // What RNTO and DELE do to the files the server holds.
+        void renameStored(const std::string &from, const std::string &to);
+        void removeStored(const std::string &name);
         void pause(int milliseconds);
         // Keeps the connection open, reading nothing, until the client
         // closes it (or ten seconds pass).
@@ -60,6 +70,7 @@ public:
         int m_fd;
         std::string m_pending;
         std::string m_portLine;
+        int m_passiveFd = -1;
     };
 
     using Script = std::function<void(Session &)>;
@@ -73,13 +84,16 @@ public:
     std::vector<std::string> lines() const;
     // Lines with the port numbers of PORT lines replaced by "*".
     std::vector<std::string> conversation() const;
+    // The files as the server holds them now, in the order they were stored.
     std::vector<StoredFile> stored() const;
     // Waits until the script has ended.
     void finish();
 
     // A plain FTP server: greeting, 331 to USER, 230 to PASS, 250 to CWD,
-    // 200 to PORT, 150 and the data and 226 to STOR, 221 to QUIT (then it
-    // closes), 200 to anything else. The handler may take any line over.
+    // 200 to PORT, a passive port to EPSV and PASV, 150 and the data and 226
+    // to STOR, 350 to RNFR and 250 to RNTO (renaming the stored file), 250
+    // to DELE (forgetting it), 221 to QUIT (then it closes), 500 to AUTH,
+    // 200 to anything else. The handler may take any line over.
     static Script ftp(Handler handler = {}, std::string greeting = "220 Kaviro Testserver");
 
 private:
