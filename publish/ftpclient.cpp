@@ -92,8 +92,8 @@ void FtpClient::startTls()
                         + withoutLineEnd(reply.firstLine()));
         return; // offered only: the session goes on in plain text
     }
-    if (!m_tlsContext)
-        m_tlsContext = std::make_unique<TlsContext>();
+    // A fresh context per session: no session of an earlier one is resumed.
+    m_tlsContext = std::make_unique<TlsContext>();
     m_socket.startTls(*m_tlsContext, tlsHostName());
     m_socket.tls()->checkPeer(tlsHostName(), m_trustedCertificate);
 }
@@ -221,11 +221,16 @@ void FtpClient::transferData(const std::string &localPath, TcpSocket &data, Data
     // A server that answers (425, 426) instead of connecting ends the wait.
     data.setInterruption([this] { return m_socket.dataAvailable(); });
     channel.open(m_socket, data);
-    if (encrypted())
-        data.startTls(*m_tlsContext, tlsHostName(), &m_socket);
+    if (encrypted()) {
+        if (!m_tlsContext->session())
+            m_tlsContext->remember(*m_socket.tls());
+        data.startTls(*m_tlsContext, tlsHostName(), true);
+    }
     data.sendFile(localPath);
-    if (TlsConnection *tls = data.tls())
-        tls->closeNotify();
+    if (TlsConnection *tls = data.tls()) {
+        data.finishTls();
+        m_tlsContext->remember(*tls);
+    }
     // The accepted socket closes abortively by default; a graceful close
     // delivers every queued byte before the connection ends.
     data.setLinger(false);

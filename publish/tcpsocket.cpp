@@ -564,9 +564,9 @@ void TcpSocket::setLinger(bool on, int seconds)
         checkSocketError(errno);
 }
 
-void TcpSocket::startTls(const TlsContext &context, const std::string &hostName, const TcpSocket *resumeFrom)
+void TcpSocket::startTls(const TlsContext &context, const std::string &hostName, bool resume)
 {
-    m_tls = std::make_unique<TlsConnection>(context, m_fd, hostName, resumeFrom ? resumeFrom->m_tls.get() : nullptr);
+    m_tls = std::make_unique<TlsConnection>(context, m_fd, hostName, resume);
     const WaitEnd end = wait(POLLIN, idleDeadline(), [this](short) { return m_tls->handshakeStep(); }, false, true);
     if (end == WaitEnd::Ready)
         return;
@@ -578,6 +578,18 @@ void TcpSocket::startTls(const TlsContext &context, const std::string &hostName,
         throw SocketAbortError("TLS-Verbindung abgebrochen");
     }
     throw SocketError("Zeit\xfc" "berschreitung bei der TLS-Verbindung");
+}
+
+void TcpSocket::finishTls()
+{
+    m_tls->closeNotify();
+    ::shutdown(m_fd, SHUT_WR);
+    const WaitEnd end = wait(POLLIN, idleDeadline(), [this](short) {
+        const ssize_t n = receiveBytes(m_buffer.get(), bufferSize);
+        return n == 0 || (n < 0 && !wouldBlock(errno));
+    });
+    if (end == WaitEnd::Idle)
+        throw SocketError("Zeit\xfc" "berschreitung bei der Datenverbindung");
 }
 
 std::uint32_t TcpSocket::peerAddress() const

@@ -115,8 +115,12 @@ public:
     void setLinger(bool on, int seconds = 0);
 
     // Wraps the connected socket in TLS and runs the handshake, bounded by
-    // idleTimeOut(); resumeFrom's TLS session is offered for reuse.
-    void startTls(const TlsContext &context, const std::string &hostName, const TcpSocket *resumeFrom = nullptr);
+    // idleTimeOut(); with resume the context's session is offered for reuse.
+    void startTls(const TlsContext &context, const std::string &hostName, bool resume = false);
+    // Ends the TLS connection in both directions: the close notice, then
+    // whatever the peer still sends (a session ticket among it) up to its
+    // close, bounded by idleTimeOut().
+    void finishTls();
     TlsConnection *tls() const { return m_tls.get(); }
     // The peer's IPv4 address (network order), 0 when not connected.
     std::uint32_t peerAddress() const;

@@ -56,16 +56,31 @@ TlsContext::TlsContext() : m_ctx(::SSL_CTX_new(::TLS_client_method()))
     ::SSL_CTX_set_default_verify_paths(m_ctx);
     // Data connections resume the control connection's session, which
     // servers such as vsftpd demand.
-    ::SSL_CTX_set_session_cache_mode(m_ctx, SSL_SESS_CACHE_CLIENT);
+    ::SSL_CTX_set_session_cache_mode(m_ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
 }
 
 TlsContext::~TlsContext()
 {
+    if (m_session)
+        ::SSL_SESSION_free(m_session);
     ::SSL_CTX_free(m_ctx);
 }
 
-TlsConnection::TlsConnection(const TlsContext &context, int fd, const std::string &hostName,
-                             const TlsConnection *reuse)
+void TlsContext::remember(const TlsConnection &connection)
+{
+    SSL_SESSION *latest = ::SSL_get1_session(connection.m_ssl);
+    if (!latest)
+        return;
+    if (!::SSL_SESSION_is_resumable(latest)) {
+        ::SSL_SESSION_free(latest);
+        return;
+    }
+    if (m_session)
+        ::SSL_SESSION_free(m_session);
+    m_session = latest;
+}
+
+TlsConnection::TlsConnection(const TlsContext &context, int fd, const std::string &hostName, bool resume)
     : m_ssl(::SSL_new(context.get()))
 {
     if (!m_ssl)
@@ -79,12 +94,8 @@ TlsConnection::TlsConnection(const TlsContext &context, int fd, const std::strin
         ::SSL_set_tlsext_host_name(m_ssl, hostName.c_str());
         ::SSL_set1_host(m_ssl, hostName.c_str());
     }
-    if (reuse) {
-        if (SSL_SESSION *session = ::SSL_get1_session(reuse->m_ssl)) {
-            ::SSL_set_session(m_ssl, session);
-            ::SSL_SESSION_free(session);
-        }
-    }
+    if (resume && context.session())
+        ::SSL_set_session(m_ssl, context.session());
 }
 
 TlsConnection::~TlsConnection()

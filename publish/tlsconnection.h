@@ -30,8 +30,10 @@ private:
     std::string m_fingerprint;
 };
 
+class TlsConnection;
+
 // The TLS settings one FTP session shares between its control and data
-// connections: the system's certificate store and the session to reuse.
+// connections: the system's certificate store and the session to resume.
 class TlsContext {
 public:
     TlsContext();
@@ -40,8 +42,15 @@ public:
     TlsContext &operator=(const TlsContext &) = delete;
     ssl_ctx_st *get() const { return m_ctx; }
 
+    // Keeps the connection's latest session for the next connection to
+    // resume. Under TLS 1.3 a server may take each ticket only once, so
+    // every data connection hands on the ticket it received.
+    void remember(const TlsConnection &connection);
+    ssl_session_st *session() const { return m_session; }
+
 private:
     ssl_ctx_st *m_ctx;
+    ssl_session_st *m_session = nullptr;
 };
 
 // TLS client on one connected non-blocking socket. Reads and writes behave
@@ -49,9 +58,9 @@ private:
 // they must wait, and wantsWrite() tells in which direction.
 class TlsConnection {
 public:
-    // reuse: the connection whose session this one resumes (a data
-    // connection resumes the control connection's session).
-    TlsConnection(const TlsContext &context, int fd, const std::string &hostName, const TlsConnection *reuse);
+    // resume: offer the context's remembered session (a data connection
+    // resumes the control connection's session).
+    TlsConnection(const TlsContext &context, int fd, const std::string &hostName, bool resume);
     ~TlsConnection();
     TlsConnection(const TlsConnection &) = delete;
     TlsConnection &operator=(const TlsConnection &) = delete;
@@ -74,6 +83,7 @@ public:
     void checkPeer(const std::string &hostName, const std::string &trustedFingerprint) const;
 
 private:
+    friend class TlsContext;
     ssize_t result(int rc);
 
     ssl_st *m_ssl;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -29,6 +30,8 @@ protected:
         m_settings.ftpUser = m_server->user();
         m_settings.ftpPassword = m_server->password();
         m_settings.ftpPath = m_server->remoteDir();
+        // The fixture's certificate is self-signed: trusted by fingerprint.
+        m_settings.certificate = m_server->certificateFingerprint();
         m_uploader.setStatusHandler([this](const std::string &text) { m_statuses.push_back(text); });
         m_uploader.setErrorHandler([this](const std::string &message) { m_errors.push_back(message); });
     }
@@ -126,11 +129,102 @@ TEST_P(RealServerUpload, DeletedPageFileStopsTheUploadThere)
     EXPECT_FALSE(arrived(3));
 }
 
+TEST_P(RealServerUpload, OnlyChangedPagesTravelAndStalePagesOfOursGo)
+{
+    test::writeFile(m_server->uploadDir() + "/impressum.html", "<p>Impressum</p>");
+    EXPECT_TRUE(upload({"<p>1</p>", "<p>2</p>", "<p>3</p>", "<p>4</p>", "<p>5</p>"}));
+    EXPECT_EQ(m_uploader.lastResult().pagesSent, 5);
+
+    // Fewer pages, the second one changed.
+    EXPECT_TRUE(upload({"<p>1</p>", "<p>2 neu</p>", "<p>3</p>"}));
+    EXPECT_EQ(m_uploader.lastResult().pagesSent, 1);
+    EXPECT_EQ(m_uploader.lastResult().pagesUnchanged, 2);
+    EXPECT_EQ(m_uploader.lastResult().pagesDeleted, 2);
+    EXPECT_EQ(uploadedNames(),
+              (std::set<std::string>{"angebote.html", "angebote2.html", "angebote3.html", "impressum.html"}));
+    EXPECT_EQ(arrivedBytes(2), "<p>2 neu</p>");
+    EXPECT_EQ(test::readFile(m_server->uploadDir() + "/impressum.html"), "<p>Impressum</p>");
+
+    // UploadAll sends every page again, over the pages already there.
+    m_settings.uploadAll = true;
+    EXPECT_TRUE(upload({"<p>1</p>", "<p>2 neu</p>", "<p>3</p>"}));
+    EXPECT_EQ(m_uploader.lastResult().pagesSent, 3);
+    EXPECT_EQ(m_uploader.lastResult().pagesUnchanged, 0);
+    EXPECT_EQ(uploadedNames().size(), 4u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, RealServerUpload,
-                         ::testing::Values(RealFtpServer::Kind::Vsftpd, RealFtpServer::Kind::Pyftpdlib),
+                         ::testing::Values(RealFtpServer::Kind::Vsftpd, RealFtpServer::Kind::VsftpdTls,
+                                           RealFtpServer::Kind::Pyftpdlib, RealFtpServer::Kind::PyftpdlibTls),
                          [](const ::testing::TestParamInfo<RealFtpServer::Kind> &info) {
-                             return info.param == RealFtpServer::Kind::Vsftpd ? "vsftpd" : "pyftpdlib";
+                             switch (info.param) {
+                             case RealFtpServer::Kind::Vsftpd: return "vsftpd";
+                             case RealFtpServer::Kind::VsftpdTls: return "vsftpdTls";
+                             case RealFtpServer::Kind::Pyftpdlib: return "pyftpdlib";
+                             case RealFtpServer::Kind::PyftpdlibTls: return "pyftpdlibTls";
+                             }
+                             return "";
                          });
+
+// A server that demands TLS, with each way the client may meet it.
+class RealTlsServer : public RealServerUpload {};
+
+TEST_P(RealTlsServer, UntrustedCertificateFailsWithItsFingerprint)
+{
+    m_settings.certificate.clear();
+    EXPECT_FALSE(upload({"<p>eins</p>"}));
+    EXPECT_EQ(m_statuses, (Lines{Uploader::connectingText, Uploader::connectFailedText}));
+    ASSERT_EQ(m_errors.size(), 1u);
+    const std::string &fingerprint = m_server->certificateFingerprint();
+    EXPECT_NE(m_errors[0].find(fingerprint), std::string::npos) << m_errors[0];
+    EXPECT_EQ(m_uploader.lastResult().untrustedCertificate, fingerprint);
+    EXPECT_FALSE(arrived(1));
+
+    // Typed the way a user may copy it: lower case, no colons.
+    std::string typed;
+    for (const char c : fingerprint)
+        if (c != ':')
+            typed += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    m_settings.certificate = typed;
+    m_statuses.clear();
+    m_errors.clear();
+    EXPECT_TRUE(upload({"<p>eins</p>"})) << (m_errors.empty() ? "" : m_errors.front());
+    EXPECT_EQ(arrivedBytes(1), "<p>eins</p>");
+}
+
+TEST_P(RealTlsServer, PlainTextIsRefusedByTheServer)
+{
+    m_settings.encryption = FtpEncryption::None;
+    EXPECT_FALSE(upload({"<p>eins</p>"}));
+    EXPECT_EQ(m_statuses.back(), Uploader::connectFailedText);
+    ASSERT_EQ(m_errors.size(), 1u);
+    EXPECT_EQ(m_errors[0].substr(0, 1), "5") << m_errors[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, RealTlsServer,
+                         ::testing::Values(RealFtpServer::Kind::VsftpdTls, RealFtpServer::Kind::PyftpdlibTls),
+                         [](const ::testing::TestParamInfo<RealFtpServer::Kind> &info) {
+                             return info.param == RealFtpServer::Kind::VsftpdTls ? "vsftpd" : "pyftpdlib";
+                         });
+
+TEST(RealServerActiveUpload, PortModeStoresThePages)
+{
+    RealFtpServer server(RealFtpServer::Kind::Pyftpdlib);
+    ASSERT_FALSE(::testing::Test::HasFatalFailure());
+    TempDir pages;
+    const std::string page = "<p>aktiv</p>\r\n";
+    pages.write("aktiv.html", page);
+    Settings settings;
+    settings.ftpServer = "127.0.0.1";
+    settings.ftpPort = server.port();
+    settings.ftpUser = server.user();
+    settings.ftpPassword = server.password();
+    settings.ftpPath = server.remoteDir();
+    settings.passive = false;
+    Uploader uploader;
+    EXPECT_TRUE(uploader.upload(settings, 1, [&](std::int32_t) { return pages.path() + "/aktiv.html"; }));
+    EXPECT_EQ(test::readFile(server.uploadDir() + "/aktiv.html"), page);
+}
 
 } // namespace
 } // namespace kaviro

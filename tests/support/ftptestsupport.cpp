@@ -438,7 +438,9 @@ RealFtpServer::RealFtpServer(Kind kind) : m_kind(kind)
     // The server may store as another user than the one running the test.
     ::chmod(m_uploadDir.c_str(), 0777);
     m_remoteDir = "/upload";
-    if (kind == Kind::Vsftpd)
+    if (tls())
+        makeCertificate();
+    if (kind == Kind::Vsftpd || kind == Kind::VsftpdTls)
         startVsftpd();
     else
         startPyftpdlib();
@@ -472,9 +474,13 @@ void RealFtpServer::startVsftpd()
             << "anonymous_enable=YES\nanon_root=" << m_dir.path() << "/root\n"
             << "write_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\n"
             << "anon_other_write_enable=YES\nanon_umask=022\nlocal_enable=NO\n"
-            << "port_enable=YES\nconnect_from_port_20=NO\npasv_enable=YES\n"
+            << "port_enable=NO\nconnect_from_port_20=NO\npasv_enable=YES\n"
             << "seccomp_sandbox=NO\nxferlog_enable=NO\ndirmessage_enable=NO\n"
             << "secure_chroot_dir=/var/run/vsftpd/empty\n";
+        if (tls())
+            out << "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\n"
+                << "force_local_logins_ssl=YES\nforce_local_data_ssl=YES\nrequire_ssl_reuse=YES\n"
+                << "rsa_cert_file=" << m_certificate << "\nrsa_private_key_file=" << m_key << "\n";
         if (::geteuid() != 0)
             out << "run_as_launching_user=YES\n";
         out.close();
@@ -497,6 +503,35 @@ void RealFtpServer::startVsftpd()
     FAIL() << "vsftpd did not start (is it installed? scripts/deps.sh test)";
 }
 
+// A self-signed certificate for 127.0.0.1 (key and certificate in one file
+// too, as pyftpdlib reads it) and its SHA-256 fingerprint.
+void RealFtpServer::makeCertificate()
+{
+    m_key = m_dir.path() + "/key.pem";
+    const std::string certificate = m_dir.path() + "/cert.pem";
+    const pid_t pid = spawn({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                             "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", m_key, "-out", certificate,
+                             "-days", "2", "-subj", "/CN=127.0.0.1"},
+                            -1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "openssl req failed";
+    m_certificate = m_dir.path() + "/server.pem";
+    writeFile(m_certificate, readFile(certificate) + readFile(m_key));
+    const std::string text = m_dir.path() + "/fingerprint.txt";
+    const int out = ::open(text.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t digest = spawn({"/usr/bin/openssl", "x509", "-in", certificate, "-noout", "-fingerprint", "-sha256"}, out);
+    ::close(out);
+    ASSERT_EQ(::waitpid(digest, &status, 0), digest);
+    // "sha256 Fingerprint=AB:CD:..." (the label's case differs by version)
+    const std::string line = readFile(text);
+    const std::size_t equals = line.find('=');
+    ASSERT_NE(equals, std::string::npos) << line;
+    m_fingerprint = line.substr(equals + 1);
+    while (!m_fingerprint.empty() && (m_fingerprint.back() == '\n' || m_fingerprint.back() == '\r'))
+        m_fingerprint.pop_back();
+}
+
 void RealFtpServer::startPyftpdlib()
 {
     m_user = "kaviro";
@@ -504,15 +539,21 @@ void RealFtpServer::startPyftpdlib()
     const std::string script = m_dir.path() + "/server.py";
     writeFile(script, R"(import sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
-root, user, password = sys.argv[1:4]
+root, user, password, certificate = sys.argv[1:5]
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
-FTPHandler.authorizer = authorizer
+handler = FTPHandler
+if certificate:
+    handler = TLS_FTPHandler
+    handler.certfile = certificate
+    handler.tls_control_required = True
+    handler.tls_data_required = True
+handler.authorizer = authorizer
 # A refused login answers at once instead of after the default pause.
-FTPHandler.auth_failed_timeout = 0
-server = FTPServer(("127.0.0.1", 0), FTPHandler)
+handler.auth_failed_timeout = 0
+server = FTPServer(("127.0.0.1", 0), handler)
 print(server.address[1], flush=True)
 server.serve_forever()
 )");
@@ -520,7 +561,8 @@ server.serve_forever()
     ASSERT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
     // Debian's pyftpdlib belongs to the system Python, whatever comes first
     // on PATH.
-    m_pid = spawn({"/usr/bin/python3", script, m_dir.path() + "/root", m_user, m_password}, pipeFds[1]);
+    m_pid = spawn({"/usr/bin/python3", script, m_dir.path() + "/root", m_user, m_password, m_certificate},
+                  pipeFds[1]);
     ::close(pipeFds[1]);
     std::string text;
     pollfd p{pipeFds[0], POLLIN, 0};

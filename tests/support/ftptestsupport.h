@@ -108,11 +108,13 @@ private:
     std::thread m_thread;
 };
 
-// vsftpd or pyftpdlib, started on 127.0.0.1 on a free port with a fresh
-// folder; the process group is ended when the object goes.
+// vsftpd (passive only) or pyftpdlib, in plain text or demanding TLS for
+// login and data with a self-signed certificate made for it, started on
+// 127.0.0.1 on a free port with a fresh folder; the process group is ended
+// when the object goes.
 class RealFtpServer {
 public:
-    enum class Kind { Vsftpd, Pyftpdlib };
+    enum class Kind { Vsftpd, VsftpdTls, Pyftpdlib, PyftpdlibTls };
 
     explicit RealFtpServer(Kind kind);
     ~RealFtpServer();
@@ -126,10 +128,14 @@ public:
     const std::string &remoteDir() const { return m_remoteDir; }
     // The same folder on the local disk.
     const std::string &uploadDir() const { return m_uploadDir; }
+    bool tls() const { return m_kind == Kind::VsftpdTls || m_kind == Kind::PyftpdlibTls; }
+    // SHA-256 fingerprint of the server's certificate (TLS kinds only).
+    const std::string &certificateFingerprint() const { return m_fingerprint; }
 
 private:
     void startVsftpd();
     void startPyftpdlib();
+    void makeCertificate();
     void stop();
 
     Kind m_kind;
@@ -140,6 +146,9 @@ private:
     std::string m_password;
     std::string m_remoteDir;
     std::string m_uploadDir;
+    std::string m_certificate;
+    std::string m_key;
+    std::string m_fingerprint;
 };
 
 } // namespace kaviro::test
