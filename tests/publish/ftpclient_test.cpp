@@ -1,10 +1,16 @@
+#include "publish/datachannel.h"
 #include "publish/ftpclient.h"
 #include "tests/support/ftptestsupport.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
 #include <vector>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace kaviro {
 namespace {
@@ -497,6 +503,163 @@ TEST(FtpClient, FileNamesAreWindows1252OnDiskAndOnTheWire)
     client.disconnect();
     server.finish();
     EXPECT_EQ(server.stored(), (std::vector<StoredFile>{{"m\xfc" "nchen.html", "<p>M\xfc" "nchen</p>"}}));
+}
+
+TEST(FtpClient, PassiveAsksForEpsvAndFallsBackToPasv)
+{
+    TempDir dir;
+    const std::string page = dir.write("seite.html", "<p>passiv</p>\r\n");
+    for (const bool knowsEpsv : {true, false}) {
+        SCOPED_TRACE(knowsEpsv);
+        // The PASV reply names a private address; the client connects to
+        // the control connection's peer all the same.
+        ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
+            if (line != "EPSV" || knowsEpsv)
+                return false;
+            s.reply("500 EPSV unbekannt");
+            return true;
+        }));
+        FtpClient client;
+        pointAt(client, server);
+        client.setPassive(true);
+        client.connect();
+        client.uploadFile(page, "seite.html");
+        client.disconnect();
+        server.finish();
+        const Lines expected = knowsEpsv ? Lines{"USER anna", "PASS geheim", "TYPE I", "EPSV", "STOR seite.html", "QUIT"}
+                                         : Lines{"USER anna", "PASS geheim", "TYPE I", "EPSV", "PASV", "STOR seite.html",
+                                                 "QUIT"};
+        EXPECT_EQ(server.lines(), expected);
+        EXPECT_EQ(server.stored(), (std::vector<StoredFile>{{"seite.html", "<p>passiv</p>\r\n"}}));
+    }
+}
+
+TEST(FtpClient, ServerRefusingTheDataConnectionFailsAtOnce)
+{
+    TempDir dir;
+    const std::string page = dir.write("seite.html", "<p>Seite</p>");
+    for (const std::string refusal : {"425 Keine Datenverbindung", "426 Abgebrochen"}) {
+        SCOPED_TRACE(refusal);
+        ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
+            if (!startsWith(line, "STOR "))
+                return false;
+            s.reply("150 Los");
+            s.reply(refusal);
+            return true;
+        }));
+        FtpClient client;
+        pointAt(client, server);
+        client.connect();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(ftpFailure([&] { client.uploadFile(page, "seite.html"); }), refusal + "\r\n");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << "waited for the data connection";
+        client.disconnect();
+    }
+}
+
+TEST(FtpClient, EndlessContinuationLinesFailWithinTheIdleBound)
+{
+    std::atomic<bool> stop{false};
+    ScriptedServer server([&](ScriptedServer::Session &s) {
+        while (!stop) {
+            s.send("220-Willkommen, noch eine Zeile\r\n");
+            s.pause(10);
+        }
+    });
+    FtpClient client;
+    pointAt(client, server);
+    client.setIdleTimeOut(300ms);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(failure([&] { client.connect(); }), silentText);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    stop = true;
+}
+
+TEST(FtpClient, ActiveDataPortTakesOnlyTheServersAddress)
+{
+    TempDir dir;
+    const std::string page = dir.write("seite.html", "<p>nur f\xfc" "r den Server</p>");
+    std::string strangerGot = "(nichts)";
+    ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
+        if (!startsWith(line, "STOR "))
+            return false;
+        s.reply("150 Los");
+        // A third party reaches the announced port first; it is closed
+        // without a byte, and the server's own connection gets the page.
+        const int stranger = s.connectAsStranger();
+        if (stranger >= 0) {
+            char buffer[64];
+            const ssize_t n = ::recv(stranger, buffer, sizeof buffer, 0);
+            strangerGot = n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+            ::close(stranger);
+        }
+        s.storeData(line);
+        s.reply("226 Fertig");
+        return true;
+    }));
+    FtpClient client;
+    pointAt(client, server);
+    client.connect();
+    client.uploadFile(page, "seite.html");
+    client.disconnect();
+    server.finish();
+    EXPECT_EQ(strangerGot, "");
+    EXPECT_EQ(server.stored(), (std::vector<StoredFile>{{"seite.html", "<p>nur f\xfc" "r den Server</p>"}}));
+}
+
+TEST(FtpClient, EncryptionFollowsTheServersOffer)
+{
+    // Against a server without TLS: "when offered" goes on in plain text,
+    // "required" fails before the password is sent.
+    for (const FtpEncryption encryption : {FtpEncryption::WhenOffered, FtpEncryption::Required}) {
+        SCOPED_TRACE(static_cast<int>(encryption));
+        ScriptedServer server(ScriptedServer::ftp());
+        FtpClient client;
+        pointAt(client, server);
+        client.setEncryption(encryption);
+        const std::string error = failure([&] { client.connect(); });
+        client.disconnect();
+        server.finish();
+        if (encryption == FtpEncryption::WhenOffered) {
+            EXPECT_EQ(error, "(kein Fehler)");
+            EXPECT_EQ(server.lines(), (Lines{"AUTH TLS", "USER anna", "PASS geheim", "TYPE I", "QUIT"}));
+        } else {
+            EXPECT_EQ(error, "Der Server bietet keine verschl\xfc" "sselte Verbindung an (AUTH TLS): 500 Unbekannt");
+            EXPECT_EQ(server.lines(), (Lines{"AUTH TLS", "QUIT"}));
+        }
+    }
+}
+
+TEST(FtpClient, RenameOntoAnExistingNameDeletesItFirstWhenRefused)
+{
+    int rntoCount = 0;
+    ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
+        if (!startsWith(line, "RNTO ") || rntoCount++ > 0)
+            return false;
+        s.reply("553 Datei existiert");
+        return true;
+    }));
+    FtpClient client;
+    pointAt(client, server);
+    client.connect();
+    client.rename(".kaviro-upload.a.html", "a.html");
+    client.disconnect();
+    server.finish();
+    EXPECT_EQ(server.lines(), (Lines{"USER anna", "PASS geheim", "TYPE I", "RNFR .kaviro-upload.a.html", "RNTO a.html",
+                                     "DELE a.html", "RNFR .kaviro-upload.a.html", "RNTO a.html", "QUIT"}));
+}
+
+TEST(FtpClient, PassiveRepliesGiveTheirPorts)
+{
+    EXPECT_EQ(epsvPort("229 Entering Extended Passive Mode (|||6446|)\r\n"), 6446);
+    EXPECT_EQ(epsvPort("229 Modus (!!!21!)"), 21);
+    EXPECT_EQ(epsvPort("229 Kaputt (|||99999|)"), -1);
+    EXPECT_EQ(epsvPort("229 Kaputt (||)"), -1);
+    EXPECT_EQ(epsvPort("229 Leer (||||)"), -1);
+    EXPECT_EQ(pasvPort("227 Entering Passive Mode (192,168,0,10,19,137).\r\n"), 19 * 256 + 137);
+    EXPECT_EQ(pasvPort("227 =10,0,0,1,0,21"), 21);
+    EXPECT_EQ(pasvPort("227 Kaputt (1,2,3)"), -1);
+    EXPECT_EQ(pasvPort("227 Kaputt (1,2,3,4,256,1)"), -1);
 }
 
 TEST(FtpClient, OperationsNeedAConnection)

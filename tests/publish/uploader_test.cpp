@@ -203,6 +203,54 @@ TEST(Uploader, FailingStepIsReportedAndTheRestSkipped)
     }
 }
 
+TEST(Uploader, PageTheServerDidNotStoreFailsTheUploadAndTravelsAgain)
+{
+    UploadRun run(3);
+    // The first session's quota runs out at page 2; the second one's not.
+    int session = 0;
+    ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
+        if (startsWith(line, "USER "))
+            ++session;
+        if (line != "STOR .kaviro-upload.wohnungen2.html" || session > 1)
+            return false;
+        s.reply("150 Los");
+        s.storeData(line);
+        s.reply("552 Disk quota exceeded; file removed");
+        return true;
+    }), 2);
+    Uploader uploader;
+    EXPECT_FALSE(run.upload(uploader, settingsFor(server), 3));
+    EXPECT_EQ(run.statuses, (Lines{connecting, changing, sending, Uploader::pageNotStoredText("wohnungen2.html")}));
+    EXPECT_EQ(run.errors, Lines{"552 Disk quota exceeded; file removed\r\n"});
+    EXPECT_EQ(uploader.lastResult().pagesSent, 1);
+    // The half page is deleted, page 3 never sent.
+    EXPECT_EQ(server.stored(), (std::vector<StoredFile>{{"wohnungen.html", run.pages[0]}}));
+    EXPECT_EQ(server.conversation().back(), "QUIT");
+    EXPECT_EQ(server.conversation().end()[-2], "DELE .kaviro-upload.wohnungen2.html");
+
+    // The next upload sends what did not arrive; page 1 is known unchanged.
+    EXPECT_TRUE(run.upload(uploader, settingsFor(server), 3));
+    server.finish();
+    EXPECT_EQ(uploader.lastResult().pagesSent, 2);
+    EXPECT_EQ(uploader.lastResult().pagesUnchanged, 1);
+    EXPECT_EQ(Uploader::summaryText(uploader.lastResult()), "2 Seiten \xfc" "bertragen, 1 unver\xe4" "ndert.");
+    EXPECT_EQ(server.stored().size(), 3u);
+}
+
+TEST(Uploader, RequiredEncryptionFailsTheConnectStepWithoutTls)
+{
+    UploadRun run(1);
+    ScriptedServer server(ScriptedServer::ftp());
+    Settings settings = settingsFor(server);
+    settings.encryption = FtpEncryption::Required;
+    Uploader uploader;
+    EXPECT_FALSE(run.upload(uploader, settings, 1));
+    server.finish();
+    EXPECT_EQ(run.statuses, (Lines{connecting, Uploader::connectFailedText}));
+    EXPECT_EQ(run.errors, Lines{"Der Server bietet keine verschl\xfc" "sselte Verbindung an (AUTH TLS): 500 Unbekannt"});
+    EXPECT_EQ(server.lines(), (Lines{"AUTH TLS", "QUIT"}));
+}
+
 TEST(Uploader, FailingQuitIsNotCaught)
 {
     UploadRun run(1);
@@ -316,7 +364,6 @@ TEST(Uploader, CancelFromAnotherThreadEndsAStalledWait)
     EXPECT_LT(took, std::chrono::seconds(2));
     EXPECT_EQ(run.statuses.back(), Uploader::cancelledText);
     EXPECT_EQ(uploader.lastResult().pagesSent, 1);
-    EXPECT_EQ(server.conversation().back(), "QUIT");
 }
 
 TEST(Uploader, RefusesToStartWhileRunning)

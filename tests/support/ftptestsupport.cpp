@@ -297,7 +297,7 @@ void ScriptedServer::Session::reset()
     m_server.m_controlFd = -1;
 }
 
-ScriptedServer::ScriptedServer(Script script)
+ScriptedServer::ScriptedServer(Script script, int sessions)
 {
     m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address = loopback(0);
@@ -307,7 +307,7 @@ ScriptedServer::ScriptedServer(Script script)
     socklen_t length = sizeof address;
     ::getsockname(m_listenFd, reinterpret_cast<sockaddr *>(&address), &length);
     m_port = ntohs(address.sin_port);
-    m_thread = std::thread([this, script = std::move(script)] { run(script); });
+    m_thread = std::thread([this, script = std::move(script), sessions] { run(script, sessions); });
 }
 
 ScriptedServer::~ScriptedServer()
@@ -322,27 +322,29 @@ ScriptedServer::~ScriptedServer()
     ::close(m_listenFd);
 }
 
-void ScriptedServer::run(Script script)
+void ScriptedServer::run(Script script, int sessions)
 {
-    pollfd p{m_listenFd, POLLIN, 0};
-    if (::poll(&p, 1, waitSeconds * 1000) <= 0 || !(p.revents & POLLIN))
-        return;
-    const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0)
-        return;
-    setReceiveTimeout(fd, waitSeconds);
-    {
+    for (int i = 0; i < sessions; ++i) {
+        pollfd p{m_listenFd, POLLIN, 0};
+        if (::poll(&p, 1, waitSeconds * 1000) <= 0 || !(p.revents & POLLIN))
+            return;
+        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            return;
+        setReceiveTimeout(fd, waitSeconds);
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_controlFd = fd;
+        }
+        Session session(*this, fd);
+        script(session);
         const std::lock_guard<std::mutex> lock(m_mutex);
-        m_controlFd = fd;
+        if (session.m_passiveFd >= 0)
+            ::close(session.m_passiveFd);
+        if (session.m_fd >= 0)
+            ::close(session.m_fd);
+        m_controlFd = -1;
     }
-    Session session(*this, fd);
-    script(session);
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (session.m_passiveFd >= 0)
-        ::close(session.m_passiveFd);
-    if (session.m_fd >= 0)
-        ::close(session.m_fd);
-    m_controlFd = -1;
 }
 
 void ScriptedServer::finish()

@@ -77,7 +77,9 @@ public:
     // Handles one command line; returns false to leave it to the defaults.
     using Handler = std::function<bool(Session &, const std::string &line)>;
 
-    explicit ScriptedServer(Script script);
+    // Plays the script for each of `sessions` control connections in turn;
+    // lines and files accumulate over them.
+    explicit ScriptedServer(Script script, int sessions = 1);
     ~ScriptedServer();
 
     int port() const { return m_port; }
@@ -97,7 +99,7 @@ public:
     static Script ftp(Handler handler = {}, std::string greeting = "220 Kaviro Testserver");
 
 private:
-    void run(Script script);
+    void run(Script script, int sessions);
 
     mutable std::mutex m_mutex;
     std::vector<std::string> m_lines;
