@@ -5,6 +5,7 @@
 #include "publish/uploadrecord.h"
 
 #include <cstdio>
+#include <future>
 
 namespace kaviro {
 
@@ -17,6 +18,8 @@ const std::string Uploader::sendFailedText = "FEHLER: Kann Datei nicht \xfc" "be
 const std::string Uploader::cancelledText = "\xdc" "bertragung vom Benutzer abgebrochen.";
 
 namespace {
+
+constexpr std::int64_t parallelHashFrom = 1 << 20;
 
 std::string folderOf(const std::string &path)
 {
@@ -161,14 +164,25 @@ void Uploader::sendPages(const Settings &settings, std::int32_t pageCount, const
             m_page = n;
             const std::string localName = pageFileName(n);
             m_pageName = std::string(fileNamePart(localName));
-            const std::string digest = fileSha256(localName);
-            current[m_pageName] = digest;
             const auto known = previous.find(m_pageName);
-            if (!settings.uploadAll && known != previous.end() && known->second == digest) {
+            const bool mayBeUnchanged = !settings.uploadAll && known != previous.end();
+            // A page that must travel anyway is hashed beside its transfer
+            // when it is large, so the record costs no time of its own.
+            std::string digest;
+            std::future<std::string> pendingDigest;
+            if (mayBeUnchanged || localFileSize(localName) < parallelHashFrom)
+                digest = fileSha256(localName);
+            else
+                pendingDigest = std::async(std::launch::async, fileSha256, localName);
+            if (mayBeUnchanged && known->second == digest) {
+                current[m_pageName] = digest;
                 ++m_result.pagesUnchanged;
                 continue;
             }
             m_session.store(localName, m_pageName);
+            if (pendingDigest.valid())
+                digest = pendingDigest.get();
+            current[m_pageName] = digest;
             held[m_pageName] = digest;
             ++m_result.pagesSent;
             if (n < pageCount && m_cancelRequested)

@@ -7,7 +7,8 @@ packages=(cmake g++ make pkg-config libssl-dev libgtest-dev libgmock-dev libbenc
           qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
           qt6-translations-l10n sqlite3 libsqlite3-dev)
 if [ "${1:-build}" = test ]; then
-  packages+=(vsftpd python3-pyftpdlib postgresql curl xvfb)
+  # python3-openssl: pyftpdlib's TLS handler; openssl: the test servers' certificates.
+  packages+=(vsftpd python3-pyftpdlib python3-openssl openssl postgresql curl xvfb)
 fi
 
 missing=()
