@@ -47,13 +47,7 @@ FtpReply FtpClient::command(const std::string &command)
     m_replyCode = 0;
     FtpReply reply = m_control.command(command);
     m_replyCode = reply.code;
-    m_lastReply = reply.firstLine();
     return reply;
-}
-
-std::string FtpClient::transaction(const std::string &text)
-{
-    return command(text).firstLine();
 }
 
 void FtpClient::connect()
@@ -211,7 +205,6 @@ void FtpClient::uploadFile(const std::string &localPath, const std::string &remo
     // to drop.
     const FtpReply closing = m_control.readReply(true, true);
     m_replyCode = closing.code;
-    m_lastReply = closing.firstLine();
     if (closing.code != 226 && closing.code != 250)
         throw StoreRefused(closing.firstLine());
 }
@@ -255,7 +248,6 @@ void FtpClient::failWithServersReply(const std::exception_ptr &failure)
     try {
         const FtpReply reply = m_control.readReplyWithin(interrupted ? interruptionBound : explanationBound);
         m_replyCode = reply.code;
-        m_lastReply = reply.firstLine();
         if (reply.code >= 400)
             throw FtpError(reply.firstLine());
     } catch (const FtpError &) {

@@ -50,9 +50,6 @@ public:
     // The same with its own bound on the QUIT reply (a clean-up after a
     // failure or a cancel must not wait a whole idle time-out).
     void disconnect(std::chrono::milliseconds replyBound);
-    // One command line out, one whole reply in; returns its first line and
-    // sets replyCode().
-    std::string transaction(const std::string &command);
 
     void changeDirectory(const std::string &directory);
     // Stores the file at localPath (a file-system path) under remoteName
@@ -91,15 +88,12 @@ public:
     bool isConnected() { return m_socket.isConnected(); }
     bool timedOut() const { return m_socket.timedOut(); }
     int replyCode() const { return m_replyCode; }
-    const std::string &lastReply() const { return m_lastReply; }
 
     // Every wait of the session ends within a few milliseconds once *flag is
     // true (StopRequested); any thread or a signal handler may set it.
     void setStopFlag(const std::atomic<bool> *flag);
     // Passive (EPSV/PASV) or active (PORT) data connections; active unless set.
-    bool passive() const { return m_passive; }
     void setPassive(bool on) { m_passive = on; }
-    FtpEncryption encryption() const { return m_encryption; }
     void setEncryption(FtpEncryption encryption) { m_encryption = encryption; }
     // SHA-256 fingerprint of a certificate to trust beyond the system store.
     void setTrustedCertificate(std::string fingerprint) { m_trustedCertificate = std::move(fingerprint); }
@@ -141,7 +135,6 @@ private:
     std::string m_userId;
     std::string m_password;
     int m_replyCode = 0;
-    std::string m_lastReply;
     TcpSocket::PacketSentHandler m_onPacketSent;
     std::unique_ptr<TcpSocket> m_dataSocket;
     std::int64_t m_transferSize = 0;

@@ -47,7 +47,6 @@ public:
     // The message of a failure that ended a step, after its status text.
     using ErrorHandler = std::function<void(const std::string &message)>;
 
-    static constexpr int sessionTimeOut = FtpSession::sessionTimeOut; // milliseconds
     // Bound on the server's answer to QUIT after a failure, and after a cancel.
     static constexpr std::chrono::milliseconds quitBoundAfterFailure{5000};
     static constexpr std::chrono::milliseconds quitBoundAfterCancel{500};
