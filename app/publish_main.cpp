@@ -13,6 +13,7 @@
 #include "common/cp1252.h"
 #include "common/error.h"
 #include "common/filename.h"
+#include "common/lineend.h"
 #include "session/messages.h"
 #include "session/session.h"
 #include "session/uploadjob.h"
@@ -88,13 +89,6 @@ bool parseArguments(int argc, char *argv[], Options &options, std::string &info)
     return true;
 }
 
-std::string withoutLineEnd(std::string text)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
-    return text;
-}
-
 // The upload's status texts as lines; on a terminal a bar for each page.
 class UploadReport {
 public:
@@ -161,7 +155,7 @@ int uploadPages(const Session &session)
         const UploadResult result =
             runUploadJob(uploader, session.settings(), session.generator().pageCount(), pageFileName);
         report.endBar();
-        return result == UploadResult::Uploaded ? 0 : 1;
+        return result.ok ? 0 : 1;
     } catch (const Error &error) {
         // A failed QUIT ends the upload outside its own report; the window
         // leaves it to the default error box.

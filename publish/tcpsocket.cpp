@@ -1,6 +1,8 @@
 #include "publish/tcpsocket.h"
 
 #include "common/cp1252.h"
+#include "common/lineend.h"
+#include "publish/tlsconnection.h"
 
 #include <algorithm>
 #include <atomic>
@@ -29,6 +31,7 @@ constexpr std::size_t bufferSize = 65536;
 constexpr int pollSliceMs = 5;
 constexpr std::chrono::milliseconds defaultIdleTimeOut{60000};
 constexpr int wouldBlockCode = 10035;
+const char *const silentServerText = "Zeit\xfc" "berschreitung: keine Antwort vom Server";
 
 EventPump &eventPumpSlot()
 {
@@ -316,7 +319,10 @@ void TcpSocket::timeOutElapsed()
     stopTimeOut();
     m_timedOut = true;
     m_eventArrived = true;
-    abort();
+    if (m_timeOutAction)
+        m_timeOutAction();
+    else
+        abort();
 }
 
 // What "processing pending messages" means here: the time-out of this
@@ -328,16 +334,72 @@ void TcpSocket::processMessages()
     pumpEvents();
 }
 
-short TcpSocket::pollSocket(short events)
+void TcpSocket::throwIfStopRequested() const
 {
-    pollfd p{m_fd, events, 0};
-    const int rc = ::poll(&p, 1, pollSliceMs);
-    return rc > 0 ? p.revents : 0;
+    if (m_stopFlag && m_stopFlag->load(std::memory_order_relaxed))
+        throw StopRequested();
 }
 
-bool TcpSocket::idleBoundPassed(Clock::time_point since) const
+Clock::time_point TcpSocket::idleDeadline() const
 {
-    return m_idleTimeOut.count() > 0 && Clock::now() - since >= m_idleTimeOut;
+    return m_idleTimeOut.count() > 0 ? Clock::now() + m_idleTimeOut : noDeadline;
+}
+
+TcpSocket::WaitEnd TcpSocket::wait(short events, Clock::time_point deadline,
+                                   const std::function<bool(short revents)> &ready, bool endOnTimeOut,
+                                   bool interruptible)
+{
+    for (;;) {
+        throwIfStopRequested();
+        int slice = pollSliceMs;
+        if (deadline != noDeadline) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            slice = static_cast<int>(std::clamp<long long>(left, 0, pollSliceMs));
+        }
+        short revents = 0;
+        if (events != 0 && m_fd >= 0) {
+            const short wanted = m_tls && m_tls->wantsWrite() ? short(POLLOUT) : events;
+            pollfd p{m_fd, wanted, 0};
+            if (::poll(&p, 1, slice) > 0)
+                revents = p.revents;
+        } else {
+            ::poll(nullptr, 0, std::min(slice, 2));
+        }
+        const bool done = ready(revents);
+        processMessages();
+        if (done)
+            return WaitEnd::Ready;
+        throwIfStopRequested();
+        if (m_cancelled)
+            return WaitEnd::Cancelled;
+        if (endOnTimeOut && m_timedOut)
+            return WaitEnd::TimedOut;
+        if (interruptible && m_interruption && m_interruption())
+            return WaitEnd::Interrupted;
+        if (Clock::now() >= deadline)
+            return WaitEnd::Idle;
+    }
+}
+
+ssize_t TcpSocket::peekBytes(char *buffer, std::size_t length)
+{
+    if (m_tls)
+        return m_tls->read(buffer, length, true);
+    return ::recv(m_fd, buffer, length, MSG_PEEK | MSG_DONTWAIT);
+}
+
+ssize_t TcpSocket::receiveBytes(char *buffer, std::size_t length)
+{
+    if (m_tls)
+        return m_tls->read(buffer, length, false);
+    return ::recv(m_fd, buffer, length, MSG_DONTWAIT);
+}
+
+ssize_t TcpSocket::sendBytes(const char *data, std::size_t length)
+{
+    if (m_tls)
+        return m_tls->write(data, length);
+    return ::send(m_fd, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 void TcpSocket::abort()
@@ -380,17 +442,15 @@ std::uint32_t TcpSocket::resolveHost()
         lookup->error = EAI_SYSTEM;
         lookup->done.store(true, std::memory_order_release);
     }
-    do {
+    const WaitEnd end = wait(0, noDeadline, [&](short) {
         if (lookup->done.load(std::memory_order_acquire)) {
             m_eventArrived = true;
             m_lastEventOk = lookup->error == 0;
-        } else {
-            ::poll(nullptr, 0, 2);
         }
-        processMessages();
-    } while (!m_eventArrived && !m_timedOut && !m_cancelled);
+        return m_eventArrived;
+    }, true);
 
-    if (m_timedOut)
+    if (m_timedOut || end == WaitEnd::TimedOut)
         throw SocketError("Zeit\xfc" "berschreitung bei Host-Lookup");
     if (m_cancelled)
         throw SocketError("Host-Lookup abgebrochen");
@@ -435,24 +495,25 @@ void TcpSocket::connect()
         }
     }
 
-    {
+    try {
         TimerGuard timer(*this);
-        do {
-            if (!m_connected && m_lastEventOk) {
-                if (pollSocket(POLLOUT) != 0) {
-                    int error = 0;
-                    socklen_t length = sizeof error;
-                    ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
-                    if (error == 0) {
-                        m_connected = true;
-                    } else {
-                        m_lastEventOk = false;
-                        m_lastError = socketErrorCode(error);
-                    }
+        wait(POLLOUT, noDeadline, [this](short revents) {
+            if (!m_connected && m_lastEventOk && revents != 0) {
+                int error = 0;
+                socklen_t length = sizeof error;
+                ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
+                if (error == 0) {
+                    m_connected = true;
+                } else {
+                    m_lastEventOk = false;
+                    m_lastError = socketErrorCode(error);
                 }
             }
-            processMessages();
-        } while (!m_connected && !m_timedOut && !m_cancelled && m_lastEventOk);
+            return m_connected || !m_lastEventOk;
+        }, true);
+    } catch (const StopRequested &) {
+        closeSocket();
+        throw;
     }
     if (!m_timedOut && !m_cancelled && m_lastEventOk)
         return;
@@ -474,6 +535,7 @@ void TcpSocket::disconnect()
 void TcpSocket::closeSocket()
 {
     m_connected = false;
+    m_tls.reset();
     if (m_fd < 0)
         return;
     const int fd = std::exchange(m_fd, -1);
@@ -489,6 +551,7 @@ void TcpSocket::closeSocket()
 
 void TcpSocket::takeSocket(int fd)
 {
+    m_tls.reset();
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = fd;
@@ -499,6 +562,43 @@ void TcpSocket::setLinger(bool on, int seconds)
     const linger lin{on ? 1 : 0, seconds};
     if (::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &lin, sizeof lin) != 0)
         checkSocketError(errno);
+}
+
+void TcpSocket::startTls(const TlsContext &context, const std::string &hostName, bool resume)
+{
+    m_tls = std::make_unique<TlsConnection>(context, m_fd, hostName, resume);
+    const WaitEnd end = wait(POLLIN, idleDeadline(), [this](short) { return m_tls->handshakeStep(); }, false, true);
+    if (end == WaitEnd::Ready)
+        return;
+    m_tls.reset();
+    if (end == WaitEnd::Interrupted)
+        throw WaitInterrupted();
+    if (end == WaitEnd::Cancelled) {
+        m_cancelled = false;
+        throw SocketAbortError("TLS-Verbindung abgebrochen");
+    }
+    throw SocketError("Zeit\xfc" "berschreitung bei der TLS-Verbindung");
+}
+
+void TcpSocket::finishTls()
+{
+    m_tls->closeNotify();
+    ::shutdown(m_fd, SHUT_WR);
+    const WaitEnd end = wait(POLLIN, idleDeadline(), [this](short) {
+        const ssize_t n = receiveBytes(m_buffer.get(), bufferSize);
+        return n == 0 || (n < 0 && !wouldBlock(errno));
+    });
+    if (end == WaitEnd::Idle)
+        throw SocketError("Zeit\xfc" "berschreitung bei der Datenverbindung");
+}
+
+std::uint32_t TcpSocket::peerAddress() const
+{
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(m_fd, reinterpret_cast<sockaddr *>(&peer), &length) != 0)
+        return 0;
+    return peer.sin_addr.s_addr;
 }
 
 bool TcpSocket::isConnected()
@@ -524,19 +624,23 @@ void TcpSocket::checkConnected()
 
 std::string TcpSocket::readLine()
 {
+    return readLine(idleDeadline());
+}
+
+std::string TcpSocket::readLine(Clock::time_point deadline)
+{
     TimerGuard timer(*this);
-    const Clock::time_point start = Clock::now();
     char *const buffer = m_buffer.get();
     std::string result;
     for (;;) {
-        const ssize_t peeked = ::recv(m_fd, buffer, bufferSize, MSG_PEEK | MSG_DONTWAIT);
+        const ssize_t peeked = peekBytes(buffer, bufferSize);
         if (peeked == 0)
             return {};
         if (peeked > 0) {
             const auto *lf = static_cast<const char *>(std::memchr(buffer, '\n', static_cast<std::size_t>(peeked)));
             const std::size_t take = lf ? static_cast<std::size_t>(lf - buffer + 1) : static_cast<std::size_t>(peeked);
             // The peeked bytes are in the socket, so this receives all of them.
-            const ssize_t got = ::recv(m_fd, buffer, take, MSG_DONTWAIT);
+            const ssize_t got = receiveBytes(buffer, take);
             if (got < 0)
                 checkSocketError(errno);
             if (got > 0)
@@ -545,22 +649,29 @@ std::string TcpSocket::readLine()
                 return result;
             if (result.size() > maxLineLength)
                 throw SocketError("Empfangene Zeile ist zu lang");
-        } else {
-            const int e = errno;
-            m_lastError = socketErrorCode(e);
-            if (e == ENOTCONN)
-                return {};
-            if (!wouldBlock(e))
-                checkSocketError(e);
-            pollSocket(POLLIN);
+            processMessages();
+            throwIfStopRequested();
+            if (m_cancelled) {
+                m_cancelled = false;
+                throw SocketAbortError("Socket-readln abgebrochen");
+            }
+            if (Clock::now() >= deadline)
+                throw SocketError(silentServerText);
+            continue;
         }
-        processMessages();
-        if (m_cancelled) {
+        const int e = errno;
+        m_lastError = socketErrorCode(e);
+        if (e == ENOTCONN)
+            return {};
+        if (!wouldBlock(e))
+            checkSocketError(e);
+        const WaitEnd end = wait(POLLIN, deadline, [](short revents) { return revents != 0; });
+        if (end == WaitEnd::Cancelled) {
             m_cancelled = false;
             throw SocketAbortError("Socket-readln abgebrochen");
         }
-        if (idleBoundPassed(start))
-            throw SocketError("Zeit\xfc" "berschreitung: keine Antwort vom Server");
+        if (end == WaitEnd::Idle)
+            throw SocketError(silentServerText);
     }
 }
 
@@ -592,29 +703,28 @@ void TcpSocket::sendBuffer(const char *data, std::size_t length)
 // A send that makes no progress for idleTimeOut() fails.
 void TcpSocket::sendAll(const char *data, std::size_t length, bool countAsFileData)
 {
-    Clock::time_point lastProgress = Clock::now();
     std::size_t sent = 0;
     while (sent < length && !m_cancelled) {
-        const ssize_t n = ::send(m_fd, data + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n = sendBytes(data + sent, length - sent);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
-            lastProgress = Clock::now();
             if (countAsFileData) {
                 m_sentCount += n;
                 if (m_onPacketSent)
                     m_onPacketSent(*this);
+                processMessages();
+                throwIfStopRequested();
             }
-        } else {
-            // A refusal to take bytes now (or a result of 0) means waiting for
-            // room, never skipping the rest.
-            if (n < 0 && !wouldBlock(errno))
-                checkSocketError(errno);
-            pollSocket(POLLOUT);
-            if (idleBoundPassed(lastProgress))
-                throw SocketError("Zeit\xfc" "berschreitung beim Senden");
+            continue;
         }
-        if (countAsFileData)
-            processMessages();
+        // A refusal to take bytes now (or a result of 0) means waiting for
+        // room, never skipping the rest.
+        if (n < 0 && !wouldBlock(errno))
+            checkSocketError(errno);
+        // Only the wait for room sees the timer: no timer bounds a file send.
+        const WaitEnd end = wait(POLLOUT, idleDeadline(), [](short revents) { return revents != 0; });
+        if (end == WaitEnd::Idle)
+            throw SocketError("Zeit\xfc" "berschreitung beim Senden");
     }
 }
 
@@ -624,17 +734,17 @@ std::string TcpSocket::readWaiting()
         m_cancelled = false;
         throw SocketAbortError("Socket-send abgebrochen");
     }
-    const ssize_t peeked = ::recv(m_fd, m_buffer.get(), bufferSize, MSG_PEEK | MSG_DONTWAIT);
+    const ssize_t peeked = peekBytes(m_buffer.get(), bufferSize);
     if (peeked <= 0)
         return {};
-    const ssize_t got = ::recv(m_fd, m_buffer.get(), static_cast<std::size_t>(peeked), MSG_DONTWAIT);
+    const ssize_t got = receiveBytes(m_buffer.get(), static_cast<std::size_t>(peeked));
     return got > 0 ? std::string(m_buffer.get(), static_cast<std::size_t>(got)) : std::string();
 }
 
 bool TcpSocket::dataAvailable()
 {
     char byte;
-    return ::recv(m_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) >= 1;
+    return peekBytes(&byte, 1) >= 1;
 }
 
 void TcpSocket::listen(bool acceptNotice)
@@ -657,46 +767,54 @@ void TcpSocket::listen(bool acceptNotice)
 
 int TcpSocket::acceptConnection()
 {
-    const Clock::time_point start = Clock::now();
+    const Clock::time_point deadline = idleDeadline();
     for (;;) {
-        if (!m_eventArrived) {
-            const short revents = pollSocket(POLLIN);
-            if (revents & (POLLERR | POLLHUP)) {
-                m_lastEventOk = false;
-                m_eventArrived = true;
-            } else if (revents & POLLIN) {
-                m_lastEventOk = true;
-                m_connected = true;
-                m_eventArrived = m_eventArrived || m_acceptNotice;
+        const WaitEnd end = wait(POLLIN, deadline, [this](short revents) {
+            if (!m_eventArrived) {
+                if (revents & (POLLERR | POLLHUP)) {
+                    m_lastEventOk = false;
+                    m_eventArrived = true;
+                } else if (revents & POLLIN) {
+                    m_lastEventOk = true;
+                    m_connected = true;
+                    m_eventArrived = m_eventArrived || m_acceptNotice;
+                }
             }
-        }
-        processMessages();
-        if (m_eventArrived || m_cancelled)
-            break;
-        if (idleBoundPassed(start))
+            return m_eventArrived || m_cancelled;
+        }, false, true);
+        if (end == WaitEnd::Interrupted)
+            throw WaitInterrupted();
+        if (end == WaitEnd::Idle)
             throw SocketError("Zeit\xfc" "berschreitung bei der Datenverbindung");
-    }
-    if (m_cancelled)
-        throw SocketError("Annahme abgebrochen");
-    if (!m_lastEventOk)
-        throw SocketError("Fehler beim Herstellen der Datenverbindung");
-
-    sockaddr_in peer{};
-    socklen_t length = sizeof peer;
-    const int fd = ::accept4(m_fd, reinterpret_cast<sockaddr *>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) {
-        const int e = errno;
-        if (wouldBlock(e)) // the connection went away again before accept
+        if (m_cancelled)
+            throw SocketError("Annahme abgebrochen");
+        if (!m_lastEventOk)
             throw SocketError("Fehler beim Herstellen der Datenverbindung");
-        checkSocketError(e);
+
+        sockaddr_in peer{};
+        socklen_t length = sizeof peer;
+        const int fd = ::accept4(m_fd, reinterpret_cast<sockaddr *>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            const int e = errno;
+            if (wouldBlock(e)) // the connection went away again before accept
+                throw SocketError("Fehler beim Herstellen der Datenverbindung");
+            checkSocketError(e);
+        }
+        // A third party that reaches the announced port first must not
+        // receive the page.
+        if (m_acceptFrom != 0 && peer.sin_addr.s_addr != m_acceptFrom) {
+            ::close(fd);
+            m_eventArrived = false;
+            continue;
+        }
+        m_address = peer;
+        if (m_cancelled) {
+            m_cancelled = false;
+            ::close(fd);
+            throw SocketAbortError("Socket-send abgebrochen");
+        }
+        return fd;
     }
-    m_address = peer;
-    if (m_cancelled) {
-        m_cancelled = false;
-        ::close(fd);
-        throw SocketAbortError("Socket-send abgebrochen");
-    }
-    return fd;
 }
 
 void TcpSocket::sendFile(const std::string &path)
@@ -729,10 +847,7 @@ std::string TcpSocket::transaction(const std::string &command)
     std::string line = readLine();
     m_lastReply = line;
     if (!line.empty()) {
-        std::string shown = line;
-        while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r'))
-            shown.pop_back();
-        reportStatus(1, shown);
+        reportStatus(1, withoutLineEnd(line));
         m_replyCode = parseReplyCode(line);
     }
     return line;

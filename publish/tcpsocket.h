@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <string_view>
 
 #include <netinet/in.h>
+#include <sys/types.h>
 
 namespace kaviro {
 
@@ -25,6 +27,23 @@ class SocketAbortError : public SocketError {
 public:
     using SocketError::SocketError;
 };
+
+// A wait ended because the user asked the whole operation to stop (the flag
+// of setStopFlag).
+class StopRequested : public SocketAbortError {
+public:
+    StopRequested() : SocketAbortError("Abgebrochen") {}
+};
+
+// A wait for the data connection ended because the control connection had
+// something to say (a 425 instead of the connection, say).
+class WaitInterrupted : public SocketError {
+public:
+    WaitInterrupted() : SocketError("Datenverbindung unterbrochen") {}
+};
+
+class TlsConnection;
+class TlsContext;
 
 // Every network wait calls the event pump between its passes, so that a
 // window stays usable while the program waits. A no-op unless the desktop
@@ -76,8 +95,10 @@ public:
     virtual void abort();
 
     // The next line with its LF (and a CR before it, if sent); empty when the
-    // peer has closed. Never consumes a byte after the LF.
+    // peer has closed. Never consumes a byte after the LF. The whole line
+    // must arrive before the deadline (now + idleTimeOut() without one).
     std::string readLine();
+    std::string readLine(std::chrono::steady_clock::time_point deadline);
     void writeLine(const std::string &text);
     void writeText(const std::string &text);
     void sendBuffer(const char *data, std::size_t length);
@@ -92,6 +113,30 @@ public:
     void takeSocket(int fd);
     // SO_LINGER: on with the given seconds, or off (graceful close).
     void setLinger(bool on, int seconds = 0);
+
+    // Wraps the connected socket in TLS and runs the handshake, bounded by
+    // idleTimeOut(); with resume the context's session is offered for reuse.
+    void startTls(const TlsContext &context, const std::string &hostName, bool resume = false);
+    // Ends the TLS connection in both directions: the close notice, then
+    // whatever the peer still sends (a session ticket among it) up to its
+    // close, bounded by idleTimeOut().
+    void finishTls();
+    TlsConnection *tls() const { return m_tls.get(); }
+    // The peer's IPv4 address (network order), 0 when not connected.
+    std::uint32_t peerAddress() const;
+    // acceptConnection takes only a connection from this address (network
+    // order); another is closed and the wait goes on. 0 takes any.
+    void setAcceptFrom(std::uint32_t address) { m_acceptFrom = address; }
+
+    // Once *flag is true, every wait of this socket ends within a few
+    // milliseconds with StopRequested. Set it from any thread or a signal
+    // handler; nullptr for none.
+    void setStopFlag(const std::atomic<bool> *flag) { m_stopFlag = flag; }
+    // Asked on every pass of acceptConnection and of the TLS handshake; true
+    // ends the wait with WaitInterrupted.
+    void setInterruption(std::function<bool()> check) { m_interruption = std::move(check); }
+    // What an elapsed timeOut() does; abort() unless set.
+    void setTimeOutAction(std::function<void()> action) { m_timeOutAction = std::move(action); }
 
     // Local IPv4 address of the socket with commas for dots: 192,168,0,10.
     std::string localAddressText() const;
@@ -151,6 +196,8 @@ protected:
 
 private:
     class TimerGuard;
+    enum class WaitEnd { Ready, Cancelled, TimedOut, Idle, Interrupted };
+    static constexpr std::chrono::steady_clock::time_point noDeadline = std::chrono::steady_clock::time_point::max();
 
     std::uint32_t resolveHost();
     sockaddr_in localAddress() const;
@@ -160,12 +207,27 @@ private:
     void checkSocketError(int posixErrno);
     void ensureSocket();
     int newSocket(bool abortiveClose);
-    // Waits up to one pass for the events on the socket; returns revents.
-    short pollSocket(short events);
-    bool idleBoundPassed(std::chrono::steady_clock::time_point since) const;
+    // The one wait of the layer: passes of polling the socket for events (a
+    // short sleep when events is 0) and processMessages(), until ready(revents)
+    // says so, cancellation, the timer when endOnTimeOut, the interruption or
+    // the deadline; the user's stop flag raises StopRequested.
+    WaitEnd wait(short events, std::chrono::steady_clock::time_point deadline,
+                 const std::function<bool(short revents)> &ready, bool endOnTimeOut = false,
+                 bool interruptible = false);
+    std::chrono::steady_clock::time_point idleDeadline() const;
+    void throwIfStopRequested() const;
+    // recv and send, through TLS once it is on.
+    ssize_t peekBytes(char *buffer, std::size_t length);
+    ssize_t receiveBytes(char *buffer, std::size_t length);
+    ssize_t sendBytes(const char *data, std::size_t length);
     void sendAll(const char *data, std::size_t length, bool countAsFileData);
 
     std::unique_ptr<char[]> m_buffer;
+    std::unique_ptr<TlsConnection> m_tls;
+    const std::atomic<bool> *m_stopFlag = nullptr;
+    std::function<bool()> m_interruption;
+    std::function<void()> m_timeOutAction;
+    std::uint32_t m_acceptFrom = 0;
     std::string m_host;
     int m_port = 0;
     std::string m_proxy;

@@ -173,7 +173,7 @@ bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &
     };
     bool result = false;
     try {
-        result = runUploadJob(m_uploader, m_session.settings(), pageCount, pageFileName) == UploadResult::Uploaded;
+        result = runUploadJob(m_uploader, m_session.settings(), pageCount, pageFileName).ok;
     } catch (...) {
         ended();
         throw;

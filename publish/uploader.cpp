@@ -1,6 +1,11 @@
 #include "publish/uploader.h"
 
 #include "common/filename.h"
+#include "publish/tlsconnection.h"
+#include "publish/uploadrecord.h"
+
+#include <cstdio>
+#include <future>
 
 namespace kaviro {
 
@@ -12,12 +17,42 @@ const std::string Uploader::sendingText = "HTML-Seiten werden \xfc" "bertragen .
 const std::string Uploader::sendFailedText = "FEHLER: Kann Datei nicht \xfc" "bertragen.";
 const std::string Uploader::cancelledText = "\xdc" "bertragung vom Benutzer abgebrochen.";
 
+namespace {
+
+constexpr std::int64_t parallelHashFrom = 1 << 20;
+
+std::string folderOf(const std::string &path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string pagesText(std::int32_t count)
+{
+    return std::to_string(count) + (count == 1 ? " Seite" : " Seiten");
+}
+
+} // namespace
+
+std::string Uploader::pageNotStoredText(const std::string &pageName)
+{
+    return "FEHLER: Der Server hat " + pageName + " nicht gespeichert.";
+}
+
+std::string Uploader::summaryText(const UploadResult &result)
+{
+    std::string text = pagesText(result.pagesSent) + " \xfc" "bertragen, " + std::to_string(result.pagesUnchanged)
+                       + " unver\xe4" "ndert";
+    if (result.pagesDeleted > 0)
+        text += ", " + pagesText(result.pagesDeleted) + " vom Server entfernt";
+    return text + ".";
+}
+
 Uploader::Uploader()
 {
-    m_ftp.setReportLevel(0);
-    m_ftp.setOnPacketSent([this](TcpSocket &) {
+    m_session.setProgressHandler([this](std::int64_t sent, std::int64_t size) {
         if (m_onProgress)
-            m_onProgress(m_page, m_ftp.transferSent(), m_ftp.transferSize());
+            m_onProgress(m_page, sent, size);
     });
 }
 
@@ -27,17 +62,39 @@ void Uploader::status(const std::string &text)
         m_onStatus(text);
 }
 
-void Uploader::fail(const std::string &statusText, const std::exception &error)
+// A step that fails shows its status text and message and skips the steps
+// after it; a cancel shows only that it was cancelled.
+bool Uploader::attempt(const std::string &failedText, const std::function<void()> &action)
 {
-    status(statusText);
-    if (m_onError)
-        m_onError(error.what());
+    try {
+        action();
+        return true;
+    } catch (const StopRequested &) {
+        m_result.cancelled = true;
+        status(cancelledText);
+        return false;
+    } catch (const StoreRefused &e) {
+        status(pageNotStoredText(m_pageName));
+        if (m_onError)
+            m_onError(e.what());
+    } catch (const CertificateError &e) {
+        m_result.untrustedCertificate = e.fingerprint();
+        status(failedText);
+        if (m_onError)
+            m_onError(e.what());
+    } catch (const std::exception &e) {
+        status(failedText);
+        if (m_onError)
+            m_onError(e.what());
+    }
+    return false;
 }
 
 bool Uploader::stopRequested()
 {
-    if (!m_cancelRequested)
-        return false;
+    if (!m_cancelRequested || m_result.cancelled)
+        return m_result.cancelled;
+    m_result.cancelled = true;
     status(cancelledText);
     return true;
 }
@@ -52,53 +109,101 @@ bool Uploader::upload(const Settings &settings, std::int32_t pageCount, const Pa
         ~RunningFlag() { running = false; }
     } runningFlag(m_running);
     m_cancelRequested = false;
+    m_result = {};
     m_page = 0;
 
     status(connectingText);
-    // Every property is set afresh, so nothing of an earlier upload (such as
-    // its proxy) carries over.
-    m_ftp.setProxy(settings.useProxy ? settings.proxyServer : std::string());
-    if (settings.useProxy)
-        m_ftp.setProxyPort(settings.proxyPort);
-    m_ftp.setHost(settings.ftpServer);
-    m_ftp.setPort(settings.ftpPort);
-    m_ftp.setTimeOut(sessionTimeOut);
-    m_ftp.setUserId(settings.ftpUser);
-    m_ftp.setPassword(settings.ftpPassword);
-
-    // A step that fails shows its status text and message and skips the
-    // steps after it.
-    const auto attempt = [this](const std::string &failedText, const auto &action) {
-        try {
-            action();
-            return true;
-        } catch (const std::exception &e) {
-            fail(failedText, e);
-            return false;
-        }
-    };
-    bool ok = attempt(connectFailedText, [this] { m_ftp.connect(); }) && !stopRequested();
+    m_session.configure(settings, &m_cancelRequested);
+    bool ok = attempt(connectFailedText, [this] { m_session.connect(); }) && !stopRequested();
     if (ok) {
         status(changingDirectoryText);
-        ok = attempt(changeDirectoryFailedText, [&] { m_ftp.changeDirectory(settings.ftpPath); })
+        ok = attempt(changeDirectoryFailedText, [&] { m_session.changeDirectory(settings.ftpPath); })
             && !stopRequested();
     }
     if (ok) {
         status(sendingText);
-        bool cancelled = false;
-        ok = attempt(sendFailedText, [&] {
-            for (std::int32_t n = 1; n <= pageCount && !cancelled; ++n) {
-                m_page = n;
-                const std::string localName = pageFileName(n);
-                m_ftp.uploadFile(localName, std::string(fileNamePart(localName)));
-                // Once the last page is stored there is nothing left to cancel.
-                cancelled = n < pageCount && stopRequested();
-            }
-        }) && !cancelled;
+        ok = attempt(sendFailedText, [&] { sendPages(settings, pageCount, pageFileName); });
     }
 
-    m_ftp.disconnect();
+    // The good-bye must not be stopped by the cancel it follows.
+    const bool cancelled = m_result.cancelled;
+    m_cancelRequested = false;
+    if (cancelled) {
+        // The user asked to stop: a server that does not say good-bye in
+        // time changes nothing, the connection is closed either way.
+        try {
+            m_session.disconnect(quitBoundAfterCancel);
+        } catch (const std::exception &) {
+        }
+    } else {
+        m_session.disconnect(quitBoundAfterFailure);
+    }
+    m_result.ok = ok;
     return ok;
+}
+
+void Uploader::sendPages(const Settings &settings, std::int32_t pageCount, const PageFileName &pageFileName)
+{
+    const std::string recordPath = folderOf(pageFileName(1)) + "/" + UploadRecord::fileName;
+    UploadRecord record = UploadRecord::load(recordPath);
+    const std::string destination = m_session.destination();
+    const UploadRecord::Pages previous = record.pages(destination);
+    // What the server folder holds as far as we know, page by page as they
+    // are stored; and what this generation consists of.
+    UploadRecord::Pages held = previous;
+    UploadRecord::Pages current;
+    const auto saveRecord = [&](const UploadRecord::Pages &pages) {
+        record.setPages(destination, pages);
+        // A record that cannot be replaced must not be trusted later.
+        if (!record.save(recordPath))
+            std::remove(recordPath.c_str());
+    };
+
+    try {
+        for (std::int32_t n = 1; n <= pageCount; ++n) {
+            m_page = n;
+            const std::string localName = pageFileName(n);
+            m_pageName = std::string(fileNamePart(localName));
+            const auto known = previous.find(m_pageName);
+            const bool mayBeUnchanged = !settings.uploadAll && known != previous.end();
+            // A page that must travel anyway is hashed beside its transfer
+            // when it is large, so the record costs no time of its own.
+            std::string digest;
+            std::future<std::string> pendingDigest;
+            if (mayBeUnchanged || localFileSize(localName) < parallelHashFrom)
+                digest = fileSha256(localName);
+            else
+                pendingDigest = std::async(std::launch::async, fileSha256, localName);
+            if (mayBeUnchanged && known->second == digest) {
+                current[m_pageName] = digest;
+                ++m_result.pagesUnchanged;
+                continue;
+            }
+            m_session.store(localName, m_pageName);
+            if (pendingDigest.valid())
+                digest = pendingDigest.get();
+            current[m_pageName] = digest;
+            held[m_pageName] = digest;
+            ++m_result.pagesSent;
+            if (n < pageCount && m_cancelRequested)
+                throw StopRequested();
+        }
+    } catch (...) {
+        saveRecord(held);
+        throw;
+    }
+    // Only pages an earlier upload of ours stored, never anything else.
+    for (const auto &[name, digest] : previous) {
+        if (current.count(name) != 0)
+            continue;
+        try {
+            m_session.remove(name);
+            ++m_result.pagesDeleted;
+        } catch (const FtpError &) {
+            // Already gone from the server.
+        }
+    }
+    saveRecord(current);
 }
 
 } // namespace kaviro

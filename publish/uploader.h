@@ -1,6 +1,6 @@
 #pragma once
 
-#include "publish/ftpclient.h"
+#include "publish/ftpsession.h"
 #include "settings/settings.h"
 
 #include <atomic>
@@ -10,11 +10,32 @@
 
 namespace kaviro {
 
-// The upload of the generated pages without any window: one FTP session
-// that logs in, changes to the server folder, stores pages 1..pageCount under
+// How an upload ended.
+struct UploadResult {
+    bool ok = false;
+    bool cancelled = false;
+    std::int32_t pagesSent = 0;
+    // Pages the server already held with the same bytes, not sent again.
+    std::int32_t pagesUnchanged = 0;
+    // Pages of the previous upload the current generation no longer has.
+    std::int32_t pagesDeleted = 0;
+    // The SHA-256 fingerprint of a server certificate nobody vouched for,
+    // when that ended the upload; trusting it means storing it under
+    // Certificate in section FTP.
+    std::string untrustedCertificate;
+};
+
+// The upload of the generated pages without any window: one session that
+// logs in, changes to the server folder, stores pages 1..pageCount under
 // their own file names and quits. The upload window and the headless
 // publisher both run it; they show the status texts, the progress and the
 // failure messages as they like. Texts are Windows-1252 bytes.
+//
+// Each page travels under a temporary name and is renamed onto its own once
+// stored. A record beside the pages (UploadRecord) tells which pages the
+// server folder already holds unchanged (skipped unless UploadAll) and
+// which pages of the previous upload are gone from the generation (deleted
+// after a successful upload; nothing else on the server is touched).
 class Uploader {
 public:
     // Full local file name of page n (from 1), as the page generator names it.
@@ -26,7 +47,9 @@ public:
     // The message of a failure that ended a step, after its status text.
     using ErrorHandler = std::function<void(const std::string &message)>;
 
-    static constexpr int sessionTimeOut = 5000; // milliseconds
+    // Bound on the server's answer to QUIT after a failure, and after a cancel.
+    static constexpr std::chrono::milliseconds quitBoundAfterFailure{5000};
+    static constexpr std::chrono::milliseconds quitBoundAfterCancel{500};
 
     Uploader();
 
@@ -34,23 +57,26 @@ public:
     void setProgressHandler(ProgressHandler handler) { m_onProgress = std::move(handler); }
     void setErrorHandler(ErrorHandler handler) { m_onError = std::move(handler); }
 
-    // True when every step succeeded; false after a failure that was
+    // True when every page is stored; false after a failure that was
     // reported (status text, then the error handler) or after a
     // cancellation. The final QUIT runs in every case, and a failure of it is
     // not caught. Reads the FTP values of settings as they stand now.
     // Raises kaviro::Error when called while an upload runs (the event pump
     // may offer that chance).
     bool upload(const Settings &settings, std::int32_t pageCount, const PageFileName &pageFileName);
+    // Details of the latest upload.
+    const UploadResult &lastResult() const { return m_result; }
 
-    // Asks the running upload to stop at its next safe point: after the
-    // login, after the change of folder, or after the page being sent. It
-    // then reports cancelledText, quits and returns false.
-    void cancel() { m_cancelRequested = true; }
+    // Ends the running upload as soon as possible: any wait ends within a
+    // few milliseconds, the data connection is closed, QUIT is sent with a
+    // short bound, and upload() reports cancelledText and returns false.
+    // Safe from any thread and from a signal handler.
+    void cancel() { m_cancelRequested.store(true); }
     bool isRunning() const { return m_running; }
 
     // The session's client, for settings an upload does not set (such as the
     // bound on a silent server).
-    FtpClient &client() { return m_ftp; }
+    FtpClient &client() { return m_ftp.client(); }
 
     static const std::string connectingText;
     static const std::string connectFailedText;
@@ -59,17 +85,25 @@ public:
     static const std::string sendingText;
     static const std::string sendFailedText;
     static const std::string cancelledText;
+    // The status after a page the server did not store.
+    static std::string pageNotStoredText(const std::string &pageName);
+    // What a finished upload did: "3 Seiten übertragen, 2 unverändert."
+    static std::string summaryText(const UploadResult &result);
 
 private:
     void status(const std::string &text);
-    void fail(const std::string &statusText, const std::exception &error);
+    bool attempt(const std::string &failedText, const std::function<void()> &action);
     bool stopRequested();
+    void sendPages(const Settings &settings, std::int32_t pageCount, const PageFileName &pageFileName);
 
-    FtpClient m_ftp;
+    FtpSession m_ftp;
+    TransferSession &m_session = m_ftp;
     StatusHandler m_onStatus;
     ProgressHandler m_onProgress;
     ErrorHandler m_onError;
+    UploadResult m_result;
     std::int32_t m_page = 0;
+    std::string m_pageName;
     bool m_running = false;
     std::atomic<bool> m_cancelRequested{false};
 };

@@ -10,7 +10,8 @@ packages=(cmake g++ make pkg-config libssl-dev libgtest-dev libgmock-dev libbenc
           qt6-translations-l10n sqlite3 libsqlite3-dev librsvg2-bin)
 package_tools=(dpkg-dev file)
 case "${1:-build}" in
-  test) packages+=(vsftpd python3-pyftpdlib postgresql curl xvfb
+  # python3-openssl: pyftpdlib's TLS handler; openssl: the test servers' certificates.
+  test) packages+=(vsftpd python3-pyftpdlib python3-openssl openssl postgresql curl xvfb
                    desktop-file-utils appstream man-db "${package_tools[@]}") ;;
   package) packages+=("${package_tools[@]}") ;;
 esac

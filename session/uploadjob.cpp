@@ -7,7 +7,8 @@ namespace kaviro {
 UploadResult runUploadJob(Uploader &uploader, Settings settings, std::int32_t pageCount,
                           const Uploader::PageFileName &pageFileName)
 {
-    return uploader.upload(settings, pageCount, pageFileName) ? UploadResult::Uploaded : UploadResult::NotUploaded;
+    uploader.upload(settings, pageCount, pageFileName);
+    return uploader.lastResult();
 }
 
 } // namespace kaviro

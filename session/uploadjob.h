@@ -8,14 +8,12 @@ namespace kaviro {
 
 struct Settings;
 
-// How an upload ended. Its steps report themselves while it runs, through
-// the uploader's status and error handlers; a failed QUIT at its end is
-// raised, as the uploader raises it.
-enum class UploadResult { Uploaded, NotUploaded };
-
 // The road to the server, written once for both programs: the pages sent
 // with a copy of the settings as they stand when it starts, so that values
-// the options dialog hands back meanwhile belong to the next upload.
+// the options dialog hands back meanwhile belong to the next upload. Its
+// steps report themselves while it runs, through the uploader's status and
+// error handlers; a failed QUIT at its end is raised, as the uploader
+// raises it.
 UploadResult runUploadJob(Uploader &uploader, Settings settings, std::int32_t pageCount,
                           const Uploader::PageFileName &pageFileName);
 

@@ -169,6 +169,12 @@ void loadFtpSettings(const std::string &fileName, Settings &settings)
     settings.ftpPath = ini.readString(sectionFtp, "Path");
     settings.ftpUser = ini.readString(sectionFtp, "User");
     settings.ftpPassword = decodePassword(ini.readString(sectionFtp, "Password"));
+    settings.passive = ini.readBool(sectionFtp, "Passive", true);
+    const std::int32_t encryption = ini.readInteger(sectionFtp, "Encryption", 1);
+    settings.encryption = encryption >= 0 && encryption <= 2 ? static_cast<FtpEncryption>(encryption)
+                                                            : FtpEncryption::WhenOffered;
+    settings.certificate = ini.readString(sectionFtp, "Certificate");
+    settings.uploadAll = ini.readBool(sectionFtp, "UploadAll", false);
 }
 
 void loadDatabaseSettings(const std::string &fileName, Settings &settings)
@@ -228,6 +234,10 @@ void saveSettings(const std::string &fileName, const Settings &settings,
     check(ini.writeString(sectionFtp, "Path", settings.ftpPath));
     check(ini.writeString(sectionFtp, "User", settings.ftpUser));
     check(ini.writeString(sectionFtp, "Password", encodePassword(settings.ftpPassword)));
+    check(ini.writeBool(sectionFtp, "Passive", settings.passive));
+    check(ini.writeInteger(sectionFtp, "Encryption", static_cast<std::int32_t>(settings.encryption)));
+    check(ini.writeString(sectionFtp, "Certificate", settings.certificate));
+    check(ini.writeBool(sectionFtp, "UploadAll", settings.uploadAll));
 
     check(ini.writeString(sectionDatabase, "ConnectionString", settings.connectionString));
 }

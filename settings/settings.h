@@ -7,6 +7,9 @@
 
 namespace kaviro {
 
+// Whether the FTP session is protected by TLS (key Encryption: 0, 1, 2).
+enum class FtpEncryption : std::int32_t { None = 0, WhenOffered = 1, Required = 2 };
+
 // Every setting of the program. The options dialog owns the one instance;
 // everybody else reads it in place. Texts are Windows-1252 bytes; the
 // password is held in plain text and enciphered only in the file.
@@ -23,6 +26,13 @@ struct Settings {
     std::string ftpPath;
     std::string ftpUser;
     std::string ftpPassword;
+    bool passive = true;
+    FtpEncryption encryption = FtpEncryption::WhenOffered;
+    // SHA-256 fingerprint of a server certificate the user trusts, as typed
+    // (hex, colons optional, any case); empty = the system store decides.
+    std::string certificate;
+    // Send every page, even those the server already holds unchanged.
+    bool uploadAll = false;
     std::string connectionString;
 
     bool operator==(const Settings &) const = default;

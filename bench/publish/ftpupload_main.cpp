@@ -1,39 +1,62 @@
-// Stores files on an FTP server in one session with the program's FTP
-// client, exactly as an upload does (active mode, one data connection per
-// file), without generating anything first. File names count as
-// Windows-1252, like page names; keep them ASCII.
+// Stores files on an FTP server with the program's upload sequence (pages
+// under temporary names renamed into place, the upload record beside them
+// skipping unchanged ones), without generating anything first. File names
+// count as Windows-1252, like page names; keep them ASCII. The files must
+// share one folder, as pages do.
 //
-//   kaviro_ftp_upload HOST PORT USER PASSWORD FOLDER FILE...
+//   kaviro_ftp_upload [--active] [--tls FINGERPRINT] [--all] HOST PORT USER PASSWORD FOLDER FILE...
+//
+// Prints the summary of the upload (pages sent, unchanged) on success.
 
-#include "common/filename.h"
-#include "publish/ftpclient.h"
+#include "common/cp1252.h"
+#include "publish/uploader.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <string>
+#include <vector>
 
 int main(int argc, char **argv)
 {
-    if (argc < 6) {
-        std::fprintf(stderr, "Aufruf: %s HOST PORT BENUTZER PASSWORT ORDNER DATEI...\n", argv[0]);
+    kaviro::Settings settings;
+    settings.encryption = kaviro::FtpEncryption::None;
+    int arg = 1;
+    for (; arg < argc && std::strncmp(argv[arg], "--", 2) == 0; ++arg) {
+        if (std::strcmp(argv[arg], "--active") == 0) {
+            settings.passive = false;
+        } else if (std::strcmp(argv[arg], "--all") == 0) {
+            settings.uploadAll = true;
+        } else if (std::strcmp(argv[arg], "--tls") == 0 && arg + 1 < argc) {
+            settings.encryption = kaviro::FtpEncryption::Required;
+            settings.certificate = argv[++arg];
+        } else {
+            break;
+        }
+    }
+    if (argc - arg < 6) {
+        std::fprintf(stderr, "Aufruf: %s [--active] [--tls FINGERABDRUCK] [--all] HOST PORT BENUTZER PASSWORT ORDNER DATEI...\n",
+                     argv[0]);
         return 2;
     }
-    kaviro::FtpClient ftp;
-    ftp.setReportLevel(0);
-    ftp.setHost(argv[1]);
-    ftp.setPort(std::atoi(argv[2]));
-    ftp.setUserId(argv[3]);
-    ftp.setPassword(argv[4]);
-    ftp.setTimeOut(5000);
+    settings.ftpServer = argv[arg];
+    settings.ftpPort = std::atoi(argv[arg + 1]);
+    settings.ftpUser = argv[arg + 2];
+    settings.ftpPassword = argv[arg + 3];
+    settings.ftpPath = argv[arg + 4];
+    const std::vector<std::string> files(argv + arg + 5, argv + argc);
+
+    kaviro::Uploader uploader;
+    uploader.setErrorHandler([](const std::string &message) { std::fprintf(stderr, "%s\n", kaviro::cp1252ToUtf8(message).c_str()); });
     try {
-        ftp.connect();
-        ftp.changeDirectory(argv[5]);
-        for (int i = 6; i < argc; ++i)
-            ftp.uploadFile(argv[i], std::string(kaviro::fileNamePart(argv[i])));
-        ftp.disconnect();
+        if (!uploader.upload(settings, static_cast<std::int32_t>(files.size()),
+                             [&](std::int32_t n) { return files[static_cast<std::size_t>(n - 1)]; }))
+            return 1;
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "%s\n", e.what());
+        std::fprintf(stderr, "%s\n", kaviro::cp1252ToUtf8(e.what()).c_str());
         return 1;
     }
+    std::printf("%s\n", kaviro::cp1252ToUtf8(kaviro::Uploader::summaryText(uploader.lastResult())).c_str());
     return 0;
 }

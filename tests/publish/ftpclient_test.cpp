@@ -1,10 +1,16 @@
+#include "publish/datachannel.h"
 #include "publish/ftpclient.h"
 #include "tests/support/ftptestsupport.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
 #include <vector>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace kaviro {
 namespace {
@@ -84,7 +90,7 @@ TEST(FtpClient, SessionStoresEveryFileOverItsOwnDataConnection)
     server.finish();
 
     EXPECT_EQ(server.conversation(),
-              (Lines{"USER anna", "PASS geheim", "CWD /www/wohnungen", "PORT 127,0,0,1,*,*",
+              (Lines{"USER anna", "PASS geheim", "TYPE I", "CWD /www/wohnungen", "PORT 127,0,0,1,*,*",
                      "STOR index.html", "PORT 127,0,0,1,*,*", "STOR index2.html", "PORT 127,0,0,1,*,*",
                      "STOR leer.html", "QUIT"}));
     EXPECT_EQ(server.stored(),
@@ -103,24 +109,24 @@ TEST(FtpClient, LoginFollowsTheRepliesAndTheContinuationRule)
         std::string error;
     };
     const std::vector<Case> cases = {
-        {"plain", "220 Bereit", "331 Passwort", "230 Ok", "geheim", {"USER anna", "PASS geheim", "QUIT"}, ""},
+        {"plain", "220 Bereit", "331 Passwort", "230 Ok", "geheim", {"USER anna", "PASS geheim", "TYPE I", "QUIT"}, ""},
         {"multi-line greeting", "220-Willkommen\r\n220-Zweite Zeile\r\n220 Bereit", "331 Passwort", "230 Ok",
-         "geheim", {"USER anna", "PASS geheim", "QUIT"}, ""},
+         "geheim", {"USER anna", "PASS geheim", "TYPE I", "QUIT"}, ""},
         {"indented continuation", "220-Willkommen\r\n  eingerueckt\r\n220 Bereit", "331 Passwort", "230 Ok",
-         "geheim", {"USER anna", "PASS geheim", "QUIT"}, ""},
+         "geheim", {"USER anna", "PASS geheim", "TYPE I", "QUIT"}, ""},
         // The reply ends at the plain line; its last line is then read as
         // the answer to USER.
         {"plain line ends the reply", "220-Hallo\r\nWelcome\r\n220 Bereit", "", "", "geheim",
-         {"USER anna", "QUIT"}, ""},
-        {"230 after USER", "220 Bereit", "230 Schon angemeldet", "", "geheim", {"USER anna", "QUIT"}, ""},
-        {"332 after USER", "220 Bereit", "332 Konto noetig", "", "geheim", {"USER anna", "QUIT"}, ""},
-        {"empty password", "220 Bereit", "331 Passwort", "230 Ok", "", {"USER anna", "PASS ", "QUIT"}, ""},
+         {"USER anna", "TYPE I", "QUIT"}, ""},
+        {"230 after USER", "220 Bereit", "230 Schon angemeldet", "", "geheim", {"USER anna", "TYPE I", "QUIT"}, ""},
+        {"332 after USER", "220 Bereit", "332 Konto noetig", "", "geheim", {"USER anna", "TYPE I", "QUIT"}, ""},
+        {"empty password", "220 Bereit", "331 Passwort", "230 Ok", "", {"USER anna", "PASS ", "TYPE I", "QUIT"}, ""},
         {"user refused", "220 Bereit", "530 Unbekannt", "", "geheim", {"USER anna", "QUIT"}, "530 Unbekannt\r\n"},
         {"password refused", "220 Bereit", "331 Passwort", "530 Falsch", "geheim",
          {"USER anna", "PASS geheim", "QUIT"}, "530 Falsch\r\n"},
-        {"code 400 at login passes", "220 Bereit", "400 Seltsam", "", "geheim", {"USER anna", "QUIT"}, ""},
+        {"code 400 at login passes", "220 Bereit", "400 Seltsam", "", "geheim", {"USER anna", "TYPE I", "QUIT"}, ""},
         {"greeting 400 passes", "400 Naja", "331 Passwort", "230 Ok", "geheim",
-         {"USER anna", "PASS geheim", "QUIT"}, ""},
+         {"USER anna", "PASS geheim", "TYPE I", "QUIT"}, ""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -176,11 +182,11 @@ TEST(FtpClient, ProxyIsToldTheServerByEachFirewallType)
         Lines lines;
     };
     const std::vector<Case> cases = {
-        {FirewallType::FtUser, false, {"USER anna@ftp.example.com", "PASS geheim", "QUIT"}},
-        {FirewallType::FtOpen, false, {"OPEN ftp.example.com", "USER anna", "PASS geheim", "QUIT"}},
-        {FirewallType::FtSite, false, {"SITE ftp.example.com", "USER anna", "PASS geheim", "QUIT"}},
+        {FirewallType::FtUser, false, {"USER anna@ftp.example.com", "PASS geheim", "TYPE I", "QUIT"}},
+        {FirewallType::FtOpen, false, {"OPEN ftp.example.com", "USER anna", "PASS geheim", "TYPE I", "QUIT"}},
+        {FirewallType::FtSite, false, {"SITE ftp.example.com", "USER anna", "PASS geheim", "TYPE I", "QUIT"}},
         {FirewallType::FtUser, true,
-         {"USER wache", "PASS mauer", "USER anna@ftp.example.com", "PASS geheim", "QUIT"}},
+         {"USER wache", "PASS mauer", "USER anna@ftp.example.com", "PASS geheim", "TYPE I", "QUIT"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(static_cast<int>(c.type));
@@ -223,7 +229,7 @@ TEST(FtpClient, ProxyRefusingTheUserFailsOnlyTheNextCommand)
     EXPECT_EQ(ftpFailure([&] { client.changeDirectory("/www"); }), "530 Bitte anmelden\r\n");
     client.disconnect();
     proxy.finish();
-    EXPECT_EQ(proxy.lines(), (Lines{"USER anna@ftp.example.com", "CWD /www", "QUIT"}));
+    EXPECT_EQ(proxy.lines(), (Lines{"USER anna@ftp.example.com", "TYPE I", "CWD /www", "QUIT"}));
 }
 
 TEST(FtpClient, EachStepFailsOnItsOwnRangeOfCodes)
@@ -278,7 +284,7 @@ TEST(FtpClient, EmptyDirectoryIsSentAsCwdAndOneBlank)
     client.changeDirectory("");
     client.disconnect();
     server.finish();
-    EXPECT_EQ(server.lines(), (Lines{"USER anna", "PASS geheim", "CWD ", "QUIT"}));
+    EXPECT_EQ(server.lines(), (Lines{"USER anna", "PASS geheim", "TYPE I", "CWD ", "QUIT"}));
 }
 
 TEST(FtpClient, RefusedStoreAcceptsNoDataConnection)
@@ -305,25 +311,36 @@ TEST(FtpClient, RefusedStoreAcceptsNoDataConnection)
     EXPECT_TRUE(server.stored().empty());
 }
 
-TEST(FtpClient, ClosingReplyIsReadButNotJudged)
+TEST(FtpClient, OnlyA226Or250AfterTheDataCountsAsStored)
 {
     TempDir dir;
     const std::string page = dir.write("seite.html", "<p>Seite</p>");
-    for (const std::string closing : {"452 Platte voll", "226-Statistik\r\n226 Fertig"}) {
-        SCOPED_TRACE(closing);
+    const struct {
+        std::string closing;
+        std::string error;
+    } cases[] = {
+        {"226-Statistik\r\n226 Fertig", "(kein Fehler)"},
+        {"250 Gespeichert", "(kein Fehler)"},
+        {"452 Platte voll", "452 Platte voll\r\n"},
+        {"552 Disk quota exceeded; file removed", "552 Disk quota exceeded; file removed\r\n"},
+        {"426 Transfer aborted", "426 Transfer aborted\r\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.closing);
         ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
             if (!startsWith(line, "STOR "))
                 return false;
             s.reply("150 Los");
             s.storeData(line);
-            s.reply(closing);
+            s.reply(c.closing);
             return true;
         }));
         FtpClient client;
         pointAt(client, server);
         client.connect();
-        client.uploadFile(page, "a.html");
-        client.uploadFile(page, "b.html");
+        EXPECT_EQ(test::failureOf<StoreRefused>([&] { client.uploadFile(page, "a.html"); }), c.error);
+        // The session goes on: the next file uses a fresh data connection.
+        EXPECT_EQ(failure([&] { client.uploadFile(page, "b.html"); }), c.error);
         client.disconnect();
         server.finish();
         EXPECT_EQ(server.stored().size(), 2u);
@@ -471,7 +488,7 @@ TEST(FtpClient, LocalProblemsFailBeforeAnythingIsSent)
     client.changeDirectory("/www");
     client.disconnect();
     server.finish();
-    EXPECT_EQ(server.lines(), (Lines{"USER anna", "PASS geheim", "CWD /www", "QUIT"}));
+    EXPECT_EQ(server.lines(), (Lines{"USER anna", "PASS geheim", "TYPE I", "CWD /www", "QUIT"}));
 }
 
 TEST(FtpClient, FileNamesAreWindows1252OnDiskAndOnTheWire)
@@ -486,6 +503,163 @@ TEST(FtpClient, FileNamesAreWindows1252OnDiskAndOnTheWire)
     client.disconnect();
     server.finish();
     EXPECT_EQ(server.stored(), (std::vector<StoredFile>{{"m\xfc" "nchen.html", "<p>M\xfc" "nchen</p>"}}));
+}
+
+TEST(FtpClient, PassiveAsksForEpsvAndFallsBackToPasv)
+{
+    TempDir dir;
+    const std::string page = dir.write("seite.html", "<p>passiv</p>\r\n");
+    for (const bool knowsEpsv : {true, false}) {
+        SCOPED_TRACE(knowsEpsv);
+        // The PASV reply names a private address; the client connects to
+        // the control connection's peer all the same.
+        ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
+            if (line != "EPSV" || knowsEpsv)
+                return false;
+            s.reply("500 EPSV unbekannt");
+            return true;
+        }));
+        FtpClient client;
+        pointAt(client, server);
+        client.setPassive(true);
+        client.connect();
+        client.uploadFile(page, "seite.html");
+        client.disconnect();
+        server.finish();
+        const Lines expected = knowsEpsv ? Lines{"USER anna", "PASS geheim", "TYPE I", "EPSV", "STOR seite.html", "QUIT"}
+                                         : Lines{"USER anna", "PASS geheim", "TYPE I", "EPSV", "PASV", "STOR seite.html",
+                                                 "QUIT"};
+        EXPECT_EQ(server.lines(), expected);
+        EXPECT_EQ(server.stored(), (std::vector<StoredFile>{{"seite.html", "<p>passiv</p>\r\n"}}));
+    }
+}
+
+TEST(FtpClient, ServerRefusingTheDataConnectionFailsAtOnce)
+{
+    TempDir dir;
+    const std::string page = dir.write("seite.html", "<p>Seite</p>");
+    for (const std::string refusal : {"425 Keine Datenverbindung", "426 Abgebrochen"}) {
+        SCOPED_TRACE(refusal);
+        ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
+            if (!startsWith(line, "STOR "))
+                return false;
+            s.reply("150 Los");
+            s.reply(refusal);
+            return true;
+        }));
+        FtpClient client;
+        pointAt(client, server);
+        client.connect();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(ftpFailure([&] { client.uploadFile(page, "seite.html"); }), refusal + "\r\n");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << "waited for the data connection";
+        client.disconnect();
+    }
+}
+
+TEST(FtpClient, EndlessContinuationLinesFailWithinTheIdleBound)
+{
+    std::atomic<bool> stop{false};
+    ScriptedServer server([&](ScriptedServer::Session &s) {
+        while (!stop) {
+            s.send("220-Willkommen, noch eine Zeile\r\n");
+            s.pause(10);
+        }
+    });
+    FtpClient client;
+    pointAt(client, server);
+    client.setIdleTimeOut(300ms);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(failure([&] { client.connect(); }), silentText);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    stop = true;
+}
+
+TEST(FtpClient, ActiveDataPortTakesOnlyTheServersAddress)
+{
+    TempDir dir;
+    const std::string page = dir.write("seite.html", "<p>nur f\xfc" "r den Server</p>");
+    std::string strangerGot = "(nichts)";
+    ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
+        if (!startsWith(line, "STOR "))
+            return false;
+        s.reply("150 Los");
+        // A third party reaches the announced port first; it is closed
+        // without a byte, and the server's own connection gets the page.
+        const int stranger = s.connectAsStranger();
+        if (stranger >= 0) {
+            char buffer[64];
+            const ssize_t n = ::recv(stranger, buffer, sizeof buffer, 0);
+            strangerGot = n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+            ::close(stranger);
+        }
+        s.storeData(line);
+        s.reply("226 Fertig");
+        return true;
+    }));
+    FtpClient client;
+    pointAt(client, server);
+    client.connect();
+    client.uploadFile(page, "seite.html");
+    client.disconnect();
+    server.finish();
+    EXPECT_EQ(strangerGot, "");
+    EXPECT_EQ(server.stored(), (std::vector<StoredFile>{{"seite.html", "<p>nur f\xfc" "r den Server</p>"}}));
+}
+
+TEST(FtpClient, EncryptionFollowsTheServersOffer)
+{
+    // Against a server without TLS: "when offered" goes on in plain text,
+    // "required" fails before the password is sent.
+    for (const FtpEncryption encryption : {FtpEncryption::WhenOffered, FtpEncryption::Required}) {
+        SCOPED_TRACE(static_cast<int>(encryption));
+        ScriptedServer server(ScriptedServer::ftp());
+        FtpClient client;
+        pointAt(client, server);
+        client.setEncryption(encryption);
+        const std::string error = failure([&] { client.connect(); });
+        client.disconnect();
+        server.finish();
+        if (encryption == FtpEncryption::WhenOffered) {
+            EXPECT_EQ(error, "(kein Fehler)");
+            EXPECT_EQ(server.lines(), (Lines{"AUTH TLS", "USER anna", "PASS geheim", "TYPE I", "QUIT"}));
+        } else {
+            EXPECT_EQ(error, "Der Server bietet keine verschl\xfc" "sselte Verbindung an (AUTH TLS): 500 Unbekannt");
+            EXPECT_EQ(server.lines(), (Lines{"AUTH TLS", "QUIT"}));
+        }
+    }
+}
+
+TEST(FtpClient, RenameOntoAnExistingNameDeletesItFirstWhenRefused)
+{
+    int rntoCount = 0;
+    ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
+        if (!startsWith(line, "RNTO ") || rntoCount++ > 0)
+            return false;
+        s.reply("553 Datei existiert");
+        return true;
+    }));
+    FtpClient client;
+    pointAt(client, server);
+    client.connect();
+    client.rename(".kaviro-upload.a.html", "a.html");
+    client.disconnect();
+    server.finish();
+    EXPECT_EQ(server.lines(), (Lines{"USER anna", "PASS geheim", "TYPE I", "RNFR .kaviro-upload.a.html", "RNTO a.html",
+                                     "DELE a.html", "RNFR .kaviro-upload.a.html", "RNTO a.html", "QUIT"}));
+}
+
+TEST(FtpClient, PassiveRepliesGiveTheirPorts)
+{
+    EXPECT_EQ(epsvPort("229 Entering Extended Passive Mode (|||6446|)\r\n"), 6446);
+    EXPECT_EQ(epsvPort("229 Modus (!!!21!)"), 21);
+    EXPECT_EQ(epsvPort("229 Kaputt (|||99999|)"), -1);
+    EXPECT_EQ(epsvPort("229 Kaputt (||)"), -1);
+    EXPECT_EQ(epsvPort("229 Leer (||||)"), -1);
+    EXPECT_EQ(pasvPort("227 Entering Passive Mode (192,168,0,10,19,137).\r\n"), 19 * 256 + 137);
+    EXPECT_EQ(pasvPort("227 =10,0,0,1,0,21"), 21);
+    EXPECT_EQ(pasvPort("227 Kaputt (1,2,3)"), -1);
+    EXPECT_EQ(pasvPort("227 Kaputt (1,2,3,4,256,1)"), -1);
 }
 
 TEST(FtpClient, OperationsNeedAConnection)

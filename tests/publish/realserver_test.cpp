@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,13 +17,6 @@ namespace {
 using test::RealFtpServer;
 using test::TempDir;
 using Lines = std::vector<std::string>;
-
-std::string replaceAll(std::string text, const std::string &from, const std::string &to)
-{
-    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
-        text.replace(at, from.size(), to);
-    return text;
-}
 
 // Uploads to servers nobody here wrote, started for each test on 127.0.0.1.
 class RealServerUpload : public ::testing::TestWithParam<RealFtpServer::Kind> {
@@ -35,6 +30,8 @@ protected:
         m_settings.ftpUser = m_server->user();
         m_settings.ftpPassword = m_server->password();
         m_settings.ftpPath = m_server->remoteDir();
+        // The fixture's certificate is self-signed: trusted by fingerprint.
+        m_settings.certificate = m_server->certificateFingerprint();
         m_uploader.setStatusHandler([this](const std::string &text) { m_statuses.push_back(text); });
         m_uploader.setErrorHandler([this](const std::string &message) { m_errors.push_back(message); });
     }
@@ -62,6 +59,14 @@ protected:
     {
         return test::readFile(m_server->uploadDir() + "/" + pageName(n));
     }
+    // Every file in the server folder, temporary ones included.
+    std::set<std::string> uploadedNames() const
+    {
+        std::set<std::string> names;
+        for (const auto &entry : std::filesystem::directory_iterator(m_server->uploadDir()))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
 
     std::unique_ptr<RealFtpServer> m_server;
     Settings m_settings;
@@ -71,7 +76,7 @@ protected:
     Lines m_errors;
 };
 
-TEST_P(RealServerUpload, PagesArriveAsTheServerStoresASCIIType)
+TEST_P(RealServerUpload, PagesArriveByteForByte)
 {
     // Pages as the generator writes them: CR LF line ends, Windows-1252
     // bytes; the second spans two chunks with a CR LF across the seam.
@@ -85,16 +90,10 @@ TEST_P(RealServerUpload, PagesArriveAsTheServerStoresASCIIType)
     EXPECT_TRUE(upload(pages));
     EXPECT_EQ(m_statuses, (Lines{Uploader::connectingText, Uploader::changingDirectoryText, Uploader::sendingText}));
     EXPECT_TRUE(m_errors.empty()) << m_errors.front();
-    for (std::int32_t n = 1; n <= 3; ++n) {
-        // The client sends no TYPE, so the server's default ASCII type
-        // applies: vsftpd (without ascii_upload_enable) stores the bytes as
-        // sent; pyftpdlib turns each CR LF into the LF of its system.
-        const std::string &sent = pages[static_cast<std::size_t>(n - 1)];
-        const std::string expected = GetParam() == RealFtpServer::Kind::Vsftpd ? sent : replaceAll(sent, "\r\n", "\n");
-        const std::string got = arrivedBytes(n);
-        EXPECT_EQ(got.size(), expected.size()) << n;
-        EXPECT_TRUE(got == expected) << n;
-    }
+    // TYPE I: no server converts the line ends.
+    for (std::int32_t n = 1; n <= 3; ++n)
+        EXPECT_TRUE(arrivedBytes(n) == pages[static_cast<std::size_t>(n - 1)]) << n;
+    EXPECT_EQ(uploadedNames(), (std::set<std::string>{"angebote.html", "angebote2.html", "angebote3.html"}));
 }
 
 TEST_P(RealServerUpload, RefusedLoginFailsTheConnectStep)
@@ -130,11 +129,102 @@ TEST_P(RealServerUpload, DeletedPageFileStopsTheUploadThere)
     EXPECT_FALSE(arrived(3));
 }
 
+TEST_P(RealServerUpload, OnlyChangedPagesTravelAndStalePagesOfOursGo)
+{
+    test::writeFile(m_server->uploadDir() + "/impressum.html", "<p>Impressum</p>");
+    EXPECT_TRUE(upload({"<p>1</p>", "<p>2</p>", "<p>3</p>", "<p>4</p>", "<p>5</p>"}));
+    EXPECT_EQ(m_uploader.lastResult().pagesSent, 5);
+
+    // Fewer pages, the second one changed.
+    EXPECT_TRUE(upload({"<p>1</p>", "<p>2 neu</p>", "<p>3</p>"}));
+    EXPECT_EQ(m_uploader.lastResult().pagesSent, 1);
+    EXPECT_EQ(m_uploader.lastResult().pagesUnchanged, 2);
+    EXPECT_EQ(m_uploader.lastResult().pagesDeleted, 2);
+    EXPECT_EQ(uploadedNames(),
+              (std::set<std::string>{"angebote.html", "angebote2.html", "angebote3.html", "impressum.html"}));
+    EXPECT_EQ(arrivedBytes(2), "<p>2 neu</p>");
+    EXPECT_EQ(test::readFile(m_server->uploadDir() + "/impressum.html"), "<p>Impressum</p>");
+
+    // UploadAll sends every page again, over the pages already there.
+    m_settings.uploadAll = true;
+    EXPECT_TRUE(upload({"<p>1</p>", "<p>2 neu</p>", "<p>3</p>"}));
+    EXPECT_EQ(m_uploader.lastResult().pagesSent, 3);
+    EXPECT_EQ(m_uploader.lastResult().pagesUnchanged, 0);
+    EXPECT_EQ(uploadedNames().size(), 4u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, RealServerUpload,
-                         ::testing::Values(RealFtpServer::Kind::Vsftpd, RealFtpServer::Kind::Pyftpdlib),
+                         ::testing::Values(RealFtpServer::Kind::Vsftpd, RealFtpServer::Kind::VsftpdTls,
+                                           RealFtpServer::Kind::Pyftpdlib, RealFtpServer::Kind::PyftpdlibTls),
                          [](const ::testing::TestParamInfo<RealFtpServer::Kind> &info) {
-                             return info.param == RealFtpServer::Kind::Vsftpd ? "vsftpd" : "pyftpdlib";
+                             switch (info.param) {
+                             case RealFtpServer::Kind::Vsftpd: return "vsftpd";
+                             case RealFtpServer::Kind::VsftpdTls: return "vsftpdTls";
+                             case RealFtpServer::Kind::Pyftpdlib: return "pyftpdlib";
+                             case RealFtpServer::Kind::PyftpdlibTls: return "pyftpdlibTls";
+                             }
+                             return "";
                          });
+
+// A server that demands TLS, with each way the client may meet it.
+class RealTlsServer : public RealServerUpload {};
+
+TEST_P(RealTlsServer, UntrustedCertificateFailsWithItsFingerprint)
+{
+    m_settings.certificate.clear();
+    EXPECT_FALSE(upload({"<p>eins</p>"}));
+    EXPECT_EQ(m_statuses, (Lines{Uploader::connectingText, Uploader::connectFailedText}));
+    ASSERT_EQ(m_errors.size(), 1u);
+    const std::string &fingerprint = m_server->certificateFingerprint();
+    EXPECT_NE(m_errors[0].find(fingerprint), std::string::npos) << m_errors[0];
+    EXPECT_EQ(m_uploader.lastResult().untrustedCertificate, fingerprint);
+    EXPECT_FALSE(arrived(1));
+
+    // Typed the way a user may copy it: lower case, no colons.
+    std::string typed;
+    for (const char c : fingerprint)
+        if (c != ':')
+            typed += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    m_settings.certificate = typed;
+    m_statuses.clear();
+    m_errors.clear();
+    EXPECT_TRUE(upload({"<p>eins</p>"})) << (m_errors.empty() ? "" : m_errors.front());
+    EXPECT_EQ(arrivedBytes(1), "<p>eins</p>");
+}
+
+TEST_P(RealTlsServer, PlainTextIsRefusedByTheServer)
+{
+    m_settings.encryption = FtpEncryption::None;
+    EXPECT_FALSE(upload({"<p>eins</p>"}));
+    EXPECT_EQ(m_statuses.back(), Uploader::connectFailedText);
+    ASSERT_EQ(m_errors.size(), 1u);
+    EXPECT_EQ(m_errors[0].substr(0, 1), "5") << m_errors[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, RealTlsServer,
+                         ::testing::Values(RealFtpServer::Kind::VsftpdTls, RealFtpServer::Kind::PyftpdlibTls),
+                         [](const ::testing::TestParamInfo<RealFtpServer::Kind> &info) {
+                             return info.param == RealFtpServer::Kind::VsftpdTls ? "vsftpd" : "pyftpdlib";
+                         });
+
+TEST(RealServerActiveUpload, PortModeStoresThePages)
+{
+    RealFtpServer server(RealFtpServer::Kind::Pyftpdlib);
+    ASSERT_FALSE(::testing::Test::HasFatalFailure());
+    TempDir pages;
+    const std::string page = "<p>aktiv</p>\r\n";
+    pages.write("aktiv.html", page);
+    Settings settings;
+    settings.ftpServer = "127.0.0.1";
+    settings.ftpPort = server.port();
+    settings.ftpUser = server.user();
+    settings.ftpPassword = server.password();
+    settings.ftpPath = server.remoteDir();
+    settings.passive = false;
+    Uploader uploader;
+    EXPECT_TRUE(uploader.upload(settings, 1, [&](std::int32_t) { return pages.path() + "/aktiv.html"; }));
+    EXPECT_EQ(test::readFile(server.uploadDir() + "/aktiv.html"), page);
+}
 
 } // namespace
 } // namespace kaviro

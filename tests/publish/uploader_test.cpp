@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kaviro {
@@ -67,6 +70,10 @@ Settings settingsFor(const ScriptedServer &server)
     s.ftpUser = "anna";
     s.ftpPassword = "geheim";
     s.ftpPath = "/www";
+    // The conversation of active, plain FTP; passive and TLS have tests of
+    // their own.
+    s.passive = false;
+    s.encryption = FtpEncryption::None;
     return s;
 }
 
@@ -75,7 +82,9 @@ Lines storeLines(const std::vector<std::string> &names)
     Lines lines;
     for (const std::string &name : names) {
         lines.push_back("PORT 127,0,0,1,*,*");
-        lines.push_back("STOR " + name);
+        lines.push_back("STOR .kaviro-upload." + name);
+        lines.push_back("RNFR .kaviro-upload." + name);
+        lines.push_back("RNTO " + name);
     }
     return lines;
 }
@@ -97,7 +106,7 @@ TEST(Uploader, SendsEveryPageInOrderAndReportsEachStep)
     EXPECT_EQ(run.statuses, (Lines{connecting, changing, sending}));
     EXPECT_TRUE(run.errors.empty());
     EXPECT_EQ(server.conversation(),
-              concat(concat({"USER anna", "PASS geheim", "CWD /www"},
+              concat(concat({"USER anna", "PASS geheim", "TYPE I", "CWD /www"},
                             storeLines({"wohnungen.html", "wohnungen2.html", "wohnungen3.html"})),
                      {"QUIT"}));
     EXPECT_EQ(server.stored(), (std::vector<StoredFile>{{"wohnungen.html", run.pages[0]},
@@ -126,7 +135,7 @@ TEST(Uploader, NoPagesStillLogsInAndChangesTheFolder)
     EXPECT_TRUE(run.upload(uploader, settings, 0));
     server.finish();
     EXPECT_EQ(run.statuses, (Lines{connecting, changing, sending}));
-    EXPECT_EQ(server.lines(), (Lines{"USER anna", "PASS geheim", "CWD ", "QUIT"}));
+    EXPECT_EQ(server.lines(), (Lines{"USER anna", "PASS geheim", "TYPE I", "CWD ", "QUIT"}));
 }
 
 TEST(Uploader, FailingStepIsReportedAndTheRestSkipped)
@@ -156,16 +165,18 @@ TEST(Uploader, FailingStepIsReportedAndTheRestSkipped)
          {"USER anna", "PASS geheim", "QUIT"}},
         {"refused folder", refuse("CWD ", "550 Failed to change directory."), "", 0,
          {connecting, changing, Uploader::changeDirectoryFailedText}, "550 Failed to change directory.\r\n",
-         {"USER anna", "PASS geheim", "CWD /www", "QUIT"}},
-        {"page 3 of 5 refused", refuse("STOR wohnungen3.html", "550 Permission denied."), "", 0,
+         {"USER anna", "PASS geheim", "TYPE I", "CWD /www", "QUIT"}},
+        {"page 3 of 5 refused", refuse("STOR .kaviro-upload.wohnungen3.html", "550 Permission denied."), "", 0,
          {connecting, changing, sending, Uploader::sendFailedText}, "550 Permission denied.\r\n",
-         concat(concat({"USER anna", "PASS geheim", "CWD /www"},
-                       storeLines({"wohnungen.html", "wohnungen2.html", "wohnungen3.html"})),
-                {"QUIT"})},
+         concat(concat({"USER anna", "PASS geheim", "TYPE I", "CWD /www"},
+                       storeLines({"wohnungen.html", "wohnungen2.html"})),
+                {"PORT 127,0,0,1,*,*", "STOR .kaviro-upload.wohnungen3.html",
+                 "DELE .kaviro-upload.wohnungen3.html", "QUIT"})},
         {"page file deleted", {}, "", 2,
          {connecting, changing, sending, Uploader::sendFailedText},
          "Datei @/wohnungen2.html kann nicht ge\xf6" "ffnet werden",
-         concat(concat({"USER anna", "PASS geheim", "CWD /www"}, storeLines({"wohnungen.html"})), {"QUIT"})},
+         concat(concat({"USER anna", "PASS geheim", "TYPE I", "CWD /www"}, storeLines({"wohnungen.html"})),
+                {"QUIT"})},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -190,6 +201,54 @@ TEST(Uploader, FailingStepIsReportedAndTheRestSkipped)
         for (const StoredFile &file : server.stored())
             EXPECT_TRUE(file.name == "wohnungen.html" || file.name == "wohnungen2.html") << file.name;
     }
+}
+
+TEST(Uploader, PageTheServerDidNotStoreFailsTheUploadAndTravelsAgain)
+{
+    UploadRun run(3);
+    // The first session's quota runs out at page 2; the second one's not.
+    int session = 0;
+    ScriptedServer server(ScriptedServer::ftp([&](ScriptedServer::Session &s, const std::string &line) {
+        if (startsWith(line, "USER "))
+            ++session;
+        if (line != "STOR .kaviro-upload.wohnungen2.html" || session > 1)
+            return false;
+        s.reply("150 Los");
+        s.storeData(line);
+        s.reply("552 Disk quota exceeded; file removed");
+        return true;
+    }), 2);
+    Uploader uploader;
+    EXPECT_FALSE(run.upload(uploader, settingsFor(server), 3));
+    EXPECT_EQ(run.statuses, (Lines{connecting, changing, sending, Uploader::pageNotStoredText("wohnungen2.html")}));
+    EXPECT_EQ(run.errors, Lines{"552 Disk quota exceeded; file removed\r\n"});
+    EXPECT_EQ(uploader.lastResult().pagesSent, 1);
+    // The half page is deleted, page 3 never sent.
+    EXPECT_EQ(server.stored(), (std::vector<StoredFile>{{"wohnungen.html", run.pages[0]}}));
+    EXPECT_EQ(server.conversation().back(), "QUIT");
+    EXPECT_EQ(server.conversation().end()[-2], "DELE .kaviro-upload.wohnungen2.html");
+
+    // The next upload sends what did not arrive; page 1 is known unchanged.
+    EXPECT_TRUE(run.upload(uploader, settingsFor(server), 3));
+    server.finish();
+    EXPECT_EQ(uploader.lastResult().pagesSent, 2);
+    EXPECT_EQ(uploader.lastResult().pagesUnchanged, 1);
+    EXPECT_EQ(Uploader::summaryText(uploader.lastResult()), "2 Seiten \xfc" "bertragen, 1 unver\xe4" "ndert.");
+    EXPECT_EQ(server.stored().size(), 3u);
+}
+
+TEST(Uploader, RequiredEncryptionFailsTheConnectStepWithoutTls)
+{
+    UploadRun run(1);
+    ScriptedServer server(ScriptedServer::ftp());
+    Settings settings = settingsFor(server);
+    settings.encryption = FtpEncryption::Required;
+    Uploader uploader;
+    EXPECT_FALSE(run.upload(uploader, settings, 1));
+    server.finish();
+    EXPECT_EQ(run.statuses, (Lines{connecting, Uploader::connectFailedText}));
+    EXPECT_EQ(run.errors, Lines{"Der Server bietet keine verschl\xfc" "sselte Verbindung an (AUTH TLS): 500 Unbekannt"});
+    EXPECT_EQ(server.lines(), (Lines{"AUTH TLS", "QUIT"}));
 }
 
 TEST(Uploader, FailingQuitIsNotCaught)
@@ -231,23 +290,24 @@ TEST(Uploader, ProxySettingIsTakenAfreshForEachUpload)
     direct.finish();
     // Through the proxy the FTP port goes unused and the proxy learns the
     // server from the USER line.
-    EXPECT_EQ(proxy.lines(), (Lines{"USER anna@127.0.0.1", "PASS geheim", "CWD /www", "QUIT"}));
-    EXPECT_EQ(direct.lines(), (Lines{"USER anna", "PASS geheim", "CWD /www", "QUIT"}));
+    EXPECT_EQ(proxy.lines(), (Lines{"USER anna@127.0.0.1", "PASS geheim", "TYPE I", "CWD /www", "QUIT"}));
+    EXPECT_EQ(direct.lines(), (Lines{"USER anna", "PASS geheim", "TYPE I", "CWD /www", "QUIT"}));
 }
 
-TEST(Uploader, CancelEndsAtTheNextSafePointWithQuit)
+TEST(Uploader, CancelEndsAtOnceWithQuitAndNoHalfPage)
 {
-    // Cancelled while connecting: no folder change; during page 1: page 1
-    // completes, page 2 is not sent.
+    // Cancelled while connecting: nothing reaches the server; during page 1:
+    // its data connection ends, the page stays under its temporary name.
     struct Case {
         bool duringTransfer;
         Lines statuses;
         Lines lines;
     };
     const std::vector<Case> cases = {
-        {false, {connecting, Uploader::cancelledText}, {"USER anna", "PASS geheim", "QUIT"}},
+        {false, {connecting, Uploader::cancelledText}, {}},
         {true, {connecting, changing, sending, Uploader::cancelledText},
-         concat(concat({"USER anna", "PASS geheim", "CWD /www"}, storeLines({"wohnungen.html"})), {"QUIT"})},
+         {"USER anna", "PASS geheim", "TYPE I", "CWD /www", "PORT 127,0,0,1,*,*",
+          "STOR .kaviro-upload.wohnungen.html", "QUIT"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.duringTransfer);
@@ -265,10 +325,45 @@ TEST(Uploader, CancelEndsAtTheNextSafePointWithQuit)
             });
         EXPECT_FALSE(uploader.upload(settingsFor(server), 3, [&](std::int32_t n) { return run.pageFileName(n); }));
         server.finish();
+        EXPECT_TRUE(uploader.lastResult().cancelled);
+        EXPECT_EQ(uploader.lastResult().pagesSent, 0);
         EXPECT_EQ(run.statuses, c.statuses);
         EXPECT_TRUE(run.errors.empty());
         EXPECT_EQ(server.conversation(), c.lines);
+        for (const StoredFile &file : server.stored())
+            EXPECT_EQ(file.name, ".kaviro-upload.wohnungen.html");
     }
+}
+
+TEST(Uploader, CancelFromAnotherThreadEndsAStalledWait)
+{
+    // The server takes the second page's data and then says nothing.
+    UploadRun run(2);
+    ScriptedServer server(ScriptedServer::ftp([](ScriptedServer::Session &s, const std::string &line) {
+        if (line != "STOR .kaviro-upload.wohnungen2.html")
+            return false;
+        s.reply("150 Los");
+        s.storeData(line);
+        s.holdOpen();
+        return true;
+    }));
+    Uploader uploader;
+    run.attach(uploader);
+    std::atomic<std::int32_t> sendingPage{0};
+    uploader.setProgressHandler([&](std::int32_t page, std::int64_t, std::int64_t) { sendingPage = page; });
+    std::thread canceller([&] {
+        while (sendingPage < 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        uploader.cancel();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(uploader.upload(settingsFor(server), 2, [&](std::int32_t n) { return run.pageFileName(n); }));
+    const auto took = std::chrono::steady_clock::now() - start;
+    canceller.join();
+    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_EQ(run.statuses.back(), Uploader::cancelledText);
+    EXPECT_EQ(uploader.lastResult().pagesSent, 1);
 }
 
 TEST(Uploader, RefusesToStartWhileRunning)

@@ -42,6 +42,10 @@ Settings sample()
     s.ftpPath = "/www/wohnungen";
     s.ftpUser = "m\xFCller";
     s.ftpPassword = "Gr\xFC\xDF" "e \x80 und mehr als sechzehn Zeichen";
+    s.passive = false;
+    s.encryption = FtpEncryption::Required;
+    s.certificate = "ab:CD:01";
+    s.uploadAll = true;
     s.connectionString = "Provider=SQLite;Data Source=/home/vermieter/listings.db";
     return s;
 }
@@ -159,6 +163,10 @@ TEST(Settings, FirstSaveWritesEveryKeyInOrderAndFirstStartOnce)
                                  "Path=\n"
                                  "User=\n"
                                  "Password=\n"
+                                 "Passive=1\n"
+                                 "Encryption=1\n"
+                                 "Certificate=\n"
+                                 "UploadAll=0\n"
                                  "\n"
                                  "[Database]\n"
                                  "ConnectionString=\n";
@@ -197,6 +205,9 @@ TEST(Settings, ReadingConventions)
     const Field ftpPort = [](const Settings &s) { return s.ftpPort; };
     const Field multiPage = [](const Settings &s) { return std::int32_t(s.multiPage); };
     const Field useProxy = [](const Settings &s) { return std::int32_t(s.useProxy); };
+    const Field passive = [](const Settings &s) { return std::int32_t(s.passive); };
+    const Field encryption = [](const Settings &s) { return static_cast<std::int32_t>(s.encryption); };
+    const Field uploadAll = [](const Settings &s) { return std::int32_t(s.uploadAll); };
     const struct {
         const char *file;
         Field field;
@@ -225,11 +236,25 @@ TEST(Settings, ReadingConventions)
         {"[Template]\nMultiPage=0\n", multiPage, 0},
         {"[FTP]\nUseProxy=-1\n", useProxy, 1},
         {"[FTP]\nUseProxy=0x0\n", useProxy, 0},
+        {"[Template]\nFilename=x\n", passive, 1},
+        {"[FTP]\nPassive=aktiv\n", passive, 1},
+        {"[FTP]\nPassive=0\n", passive, 0},
+        {"[Template]\nFilename=x\n", encryption, 1},
+        {"[FTP]\nEncryption=0\n", encryption, 0},
+        {"[FTP]\nEncryption=2\n", encryption, 2},
+        {"[FTP]\nEncryption=3\n", encryption, 1},
+        {"[FTP]\nEncryption=-1\n", encryption, 1},
+        {"[FTP]\nEncryption=TLS\n", encryption, 1},
+        {"[Template]\nFilename=x\n", uploadAll, 0},
+        {"[FTP]\nUploadAll=1\n", uploadAll, 1},
     };
     for (const auto &c : cases) {
         writeFile(name, c.file);
         Settings s;
-        s.multiPage = s.useProxy = true; // a missing key must set the default, not keep these
+        // A missing key must set the default, not keep these.
+        s.multiPage = s.useProxy = s.uploadAll = true;
+        s.passive = false;
+        s.encryption = FtpEncryption::None;
         loadSettings(name, s);
         EXPECT_EQ(c.field(s), c.expected) << c.file;
     }

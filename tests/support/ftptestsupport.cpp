@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -177,10 +178,18 @@ std::string ScriptedServer::Session::receiveAll()
 
 void ScriptedServer::Session::storeData(const std::string &storLine)
 {
-    sockaddr_in address{};
-    if (!parsePortLine(m_portLine, address))
-        return;
-    const int fd = connectTo(address);
+    int fd = -1;
+    if (m_passiveFd >= 0) {
+        pollfd p{m_passiveFd, POLLIN, 0};
+        if (::poll(&p, 1, waitSeconds * 1000) > 0)
+            fd = ::accept4(m_passiveFd, nullptr, nullptr, SOCK_CLOEXEC);
+        ::close(std::exchange(m_passiveFd, -1));
+    } else {
+        sockaddr_in address{};
+        if (!parsePortLine(m_portLine, address))
+            return;
+        fd = connectTo(address);
+    }
     if (fd < 0)
         return;
     setReceiveTimeout(fd, waitSeconds);
@@ -194,6 +203,40 @@ void ScriptedServer::Session::storeData(const std::string &storLine)
     m_server.m_stored.push_back(std::move(file));
 }
 
+void ScriptedServer::Session::offerPassive(const std::string &line, const std::string &pasvAddress)
+{
+    if (m_passiveFd >= 0)
+        ::close(m_passiveFd);
+    m_passiveFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = loopback(0);
+    ::bind(m_passiveFd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    ::listen(m_passiveFd, 1);
+    socklen_t length = sizeof address;
+    ::getsockname(m_passiveFd, reinterpret_cast<sockaddr *>(&address), &length);
+    const int port = ntohs(address.sin_port);
+    if (startsWith(line, "EPSV"))
+        reply("229 Entering Extended Passive Mode (|||" + std::to_string(port) + "|)");
+    else
+        reply("227 Entering Passive Mode (" + pasvAddress + "," + std::to_string(port / 256) + ","
+              + std::to_string(port % 256) + ").");
+}
+
+int ScriptedServer::Session::connectAsStranger() const
+{
+    sockaddr_in address{};
+    if (!parsePortLine(m_portLine, address))
+        return -1;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in stranger = loopback(0);
+    stranger.sin_addr.s_addr = htonl(0x7f000002);
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&stranger), sizeof stranger) != 0
+        || ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 bool ScriptedServer::Session::dataPortOpen() const
 {
     sockaddr_in address{};
@@ -204,6 +247,22 @@ bool ScriptedServer::Session::dataPortOpen() const
         return false;
     ::close(fd);
     return true;
+}
+
+void ScriptedServer::Session::renameStored(const std::string &from, const std::string &to)
+{
+    const std::lock_guard<std::mutex> lock(m_server.m_mutex);
+    std::erase_if(m_server.m_stored, [&](const StoredFile &file) { return file.name == to; });
+    for (StoredFile &file : m_server.m_stored) {
+        if (file.name == from)
+            file.name = to;
+    }
+}
+
+void ScriptedServer::Session::removeStored(const std::string &name)
+{
+    const std::lock_guard<std::mutex> lock(m_server.m_mutex);
+    std::erase_if(m_server.m_stored, [&](const StoredFile &file) { return file.name == name; });
 }
 
 void ScriptedServer::Session::pause(int milliseconds)
@@ -238,7 +297,7 @@ void ScriptedServer::Session::reset()
     m_server.m_controlFd = -1;
 }
 
-ScriptedServer::ScriptedServer(Script script)
+ScriptedServer::ScriptedServer(Script script, int sessions)
 {
     m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address = loopback(0);
@@ -248,7 +307,7 @@ ScriptedServer::ScriptedServer(Script script)
     socklen_t length = sizeof address;
     ::getsockname(m_listenFd, reinterpret_cast<sockaddr *>(&address), &length);
     m_port = ntohs(address.sin_port);
-    m_thread = std::thread([this, script = std::move(script)] { run(script); });
+    m_thread = std::thread([this, script = std::move(script), sessions] { run(script, sessions); });
 }
 
 ScriptedServer::~ScriptedServer()
@@ -263,25 +322,29 @@ ScriptedServer::~ScriptedServer()
     ::close(m_listenFd);
 }
 
-void ScriptedServer::run(Script script)
+void ScriptedServer::run(Script script, int sessions)
 {
-    pollfd p{m_listenFd, POLLIN, 0};
-    if (::poll(&p, 1, waitSeconds * 1000) <= 0 || !(p.revents & POLLIN))
-        return;
-    const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0)
-        return;
-    setReceiveTimeout(fd, waitSeconds);
-    {
+    for (int i = 0; i < sessions; ++i) {
+        pollfd p{m_listenFd, POLLIN, 0};
+        if (::poll(&p, 1, waitSeconds * 1000) <= 0 || !(p.revents & POLLIN))
+            return;
+        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            return;
+        setReceiveTimeout(fd, waitSeconds);
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_controlFd = fd;
+        }
+        Session session(*this, fd);
+        script(session);
         const std::lock_guard<std::mutex> lock(m_mutex);
-        m_controlFd = fd;
+        if (session.m_passiveFd >= 0)
+            ::close(session.m_passiveFd);
+        if (session.m_fd >= 0)
+            ::close(session.m_fd);
+        m_controlFd = -1;
     }
-    Session session(*this, fd);
-    script(session);
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (session.m_fd >= 0)
-        ::close(session.m_fd);
-    m_controlFd = -1;
 }
 
 void ScriptedServer::finish()
@@ -322,6 +385,7 @@ ScriptedServer::Script ScriptedServer::ftp(Handler handler, std::string greeting
 {
     return [handler = std::move(handler), greeting = std::move(greeting)](Session &s) {
         s.send(greeting + "\r\n");
+        std::string renameFrom;
         for (;;) {
             const std::string line = s.receive();
             if (line.empty())
@@ -337,10 +401,23 @@ ScriptedServer::Script ScriptedServer::ftp(Handler handler, std::string greeting
                 s.reply("250 Verzeichnis gewechselt");
             } else if (verb == "PORT") {
                 s.reply("200 PORT angenommen");
+            } else if (verb == "EPSV" || verb == "PASV") {
+                s.offerPassive(line);
             } else if (verb == "STOR") {
                 s.reply("150 Daten bitte");
                 s.storeData(line);
                 s.reply("226 Fertig");
+            } else if (verb == "RNFR") {
+                renameFrom = line.substr(5);
+                s.reply("350 Weiter");
+            } else if (verb == "RNTO") {
+                s.renameStored(renameFrom, line.substr(5));
+                s.reply("250 Umbenannt");
+            } else if (verb == "DELE") {
+                s.removeStored(line.substr(5));
+                s.reply("250 Geloescht");
+            } else if (verb == "AUTH") {
+                s.reply("500 Unbekannt");
             } else if (verb == "QUIT") {
                 s.reply("221 Auf Wiedersehen");
                 s.close();
@@ -363,7 +440,9 @@ RealFtpServer::RealFtpServer(Kind kind) : m_kind(kind)
     // The server may store as another user than the one running the test.
     ::chmod(m_uploadDir.c_str(), 0777);
     m_remoteDir = "/upload";
-    if (kind == Kind::Vsftpd)
+    if (tls())
+        makeCertificate();
+    if (kind == Kind::Vsftpd || kind == Kind::VsftpdTls)
         startVsftpd();
     else
         startPyftpdlib();
@@ -397,9 +476,13 @@ void RealFtpServer::startVsftpd()
             << "anonymous_enable=YES\nanon_root=" << m_dir.path() << "/root\n"
             << "write_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\n"
             << "anon_other_write_enable=YES\nanon_umask=022\nlocal_enable=NO\n"
-            << "port_enable=YES\nconnect_from_port_20=NO\npasv_enable=YES\n"
+            << "port_enable=NO\nconnect_from_port_20=NO\npasv_enable=YES\n"
             << "seccomp_sandbox=NO\nxferlog_enable=NO\ndirmessage_enable=NO\n"
             << "secure_chroot_dir=/var/run/vsftpd/empty\n";
+        if (tls())
+            out << "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\n"
+                << "force_local_logins_ssl=YES\nforce_local_data_ssl=YES\nrequire_ssl_reuse=YES\n"
+                << "rsa_cert_file=" << m_certificate << "\nrsa_private_key_file=" << m_key << "\n";
         if (::geteuid() != 0)
             out << "run_as_launching_user=YES\n";
         out.close();
@@ -422,6 +505,35 @@ void RealFtpServer::startVsftpd()
     FAIL() << "vsftpd did not start (is it installed? scripts/deps.sh test)";
 }
 
+// A self-signed certificate for 127.0.0.1 (key and certificate in one file
+// too, as pyftpdlib reads it) and its SHA-256 fingerprint.
+void RealFtpServer::makeCertificate()
+{
+    m_key = m_dir.path() + "/key.pem";
+    const std::string certificate = m_dir.path() + "/cert.pem";
+    const pid_t pid = spawn({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                             "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", m_key, "-out", certificate,
+                             "-days", "2", "-subj", "/CN=127.0.0.1"},
+                            -1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "openssl req failed";
+    m_certificate = m_dir.path() + "/server.pem";
+    writeFile(m_certificate, readFile(certificate) + readFile(m_key));
+    const std::string text = m_dir.path() + "/fingerprint.txt";
+    const int out = ::open(text.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t digest = spawn({"/usr/bin/openssl", "x509", "-in", certificate, "-noout", "-fingerprint", "-sha256"}, out);
+    ::close(out);
+    ASSERT_EQ(::waitpid(digest, &status, 0), digest);
+    // "sha256 Fingerprint=AB:CD:..." (the label's case differs by version)
+    const std::string line = readFile(text);
+    const std::size_t equals = line.find('=');
+    ASSERT_NE(equals, std::string::npos) << line;
+    m_fingerprint = line.substr(equals + 1);
+    while (!m_fingerprint.empty() && (m_fingerprint.back() == '\n' || m_fingerprint.back() == '\r'))
+        m_fingerprint.pop_back();
+}
+
 void RealFtpServer::startPyftpdlib()
 {
     m_user = "kaviro";
@@ -429,13 +541,21 @@ void RealFtpServer::startPyftpdlib()
     const std::string script = m_dir.path() + "/server.py";
     writeFile(script, R"(import sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
-root, user, password = sys.argv[1:4]
+root, user, password, certificate = sys.argv[1:5]
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
-FTPHandler.authorizer = authorizer
-server = FTPServer(("127.0.0.1", 0), FTPHandler)
+handler = FTPHandler
+if certificate:
+    handler = TLS_FTPHandler
+    handler.certfile = certificate
+    handler.tls_control_required = True
+    handler.tls_data_required = True
+handler.authorizer = authorizer
+# A refused login answers at once instead of after the default pause.
+handler.auth_failed_timeout = 0
+server = FTPServer(("127.0.0.1", 0), handler)
 print(server.address[1], flush=True)
 server.serve_forever()
 )");
@@ -443,7 +563,8 @@ server.serve_forever()
     ASSERT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
     // Debian's pyftpdlib belongs to the system Python, whatever comes first
     // on PATH.
-    m_pid = spawn({"/usr/bin/python3", script, m_dir.path() + "/root", m_user, m_password}, pipeFds[1]);
+    m_pid = spawn({"/usr/bin/python3", script, m_dir.path() + "/root", m_user, m_password, m_certificate},
+                  pipeFds[1]);
     ::close(pipeFds[1]);
     std::string text;
     pollfd p{pipeFds[0], POLLIN, 0};

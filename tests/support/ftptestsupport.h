@@ -37,11 +37,21 @@ public:
         std::string receive();
         // Everything up to the end of the connection.
         std::string receiveAll();
-        // Connects to the address of the latest PORT line and reads the data
-        // connection to its end, recording it under the STOR name.
+        // Reads the data connection of the latest PORT (connecting to its
+        // address) or EPSV/PASV (accepting on the port announced) to its
+        // end, recording it under the STOR name.
         void storeData(const std::string &storLine);
+        // Listens for a passive data connection and answers EPSV (229) or
+        // PASV (227 with the given address text).
+        void offerPassive(const std::string &line, const std::string &pasvAddress = "10,0,0,1");
+        // Connects to the latest PORT address from another local address
+        // (127.0.0.2) and returns the connection, -1 when refused.
+        int connectAsStranger() const;
         // Tries to connect to the latest PORT address; true when it worked.
         bool dataPortOpen() const;
+        // What RNTO and DELE do to the files the server holds.
+        void renameStored(const std::string &from, const std::string &to);
+        void removeStored(const std::string &name);
         void pause(int milliseconds);
         // Keeps the connection open, reading nothing, until the client
         // closes it (or ten seconds pass).
@@ -60,30 +70,36 @@ public:
         int m_fd;
         std::string m_pending;
         std::string m_portLine;
+        int m_passiveFd = -1;
     };
 
     using Script = std::function<void(Session &)>;
     // Handles one command line; returns false to leave it to the defaults.
     using Handler = std::function<bool(Session &, const std::string &line)>;
 
-    explicit ScriptedServer(Script script);
+    // Plays the script for each of `sessions` control connections in turn;
+    // lines and files accumulate over them.
+    explicit ScriptedServer(Script script, int sessions = 1);
     ~ScriptedServer();
 
     int port() const { return m_port; }
     std::vector<std::string> lines() const;
     // Lines with the port numbers of PORT lines replaced by "*".
     std::vector<std::string> conversation() const;
+    // The files as the server holds them now, in the order they were stored.
     std::vector<StoredFile> stored() const;
     // Waits until the script has ended.
     void finish();
 
     // A plain FTP server: greeting, 331 to USER, 230 to PASS, 250 to CWD,
-    // 200 to PORT, 150 and the data and 226 to STOR, 221 to QUIT (then it
-    // closes), 200 to anything else. The handler may take any line over.
+    // 200 to PORT, a passive port to EPSV and PASV, 150 and the data and 226
+    // to STOR, 350 to RNFR and 250 to RNTO (renaming the stored file), 250
+    // to DELE (forgetting it), 221 to QUIT (then it closes), 500 to AUTH,
+    // 200 to anything else. The handler may take any line over.
     static Script ftp(Handler handler = {}, std::string greeting = "220 Kaviro Testserver");
 
 private:
-    void run(Script script);
+    void run(Script script, int sessions);
 
     mutable std::mutex m_mutex;
     std::vector<std::string> m_lines;
@@ -94,11 +110,13 @@ private:
     std::thread m_thread;
 };
 
-// vsftpd or pyftpdlib, started on 127.0.0.1 on a free port with a fresh
-// folder; the process group is ended when the object goes.
+// vsftpd (passive only) or pyftpdlib, in plain text or demanding TLS for
+// login and data with a self-signed certificate made for it, started on
+// 127.0.0.1 on a free port with a fresh folder; the process group is ended
+// when the object goes.
 class RealFtpServer {
 public:
-    enum class Kind { Vsftpd, Pyftpdlib };
+    enum class Kind { Vsftpd, VsftpdTls, Pyftpdlib, PyftpdlibTls };
 
     explicit RealFtpServer(Kind kind);
     ~RealFtpServer();
@@ -112,10 +130,14 @@ public:
     const std::string &remoteDir() const { return m_remoteDir; }
     // The same folder on the local disk.
     const std::string &uploadDir() const { return m_uploadDir; }
+    bool tls() const { return m_kind == Kind::VsftpdTls || m_kind == Kind::PyftpdlibTls; }
+    // SHA-256 fingerprint of the server's certificate (TLS kinds only).
+    const std::string &certificateFingerprint() const { return m_fingerprint; }
 
 private:
     void startVsftpd();
     void startPyftpdlib();
+    void makeCertificate();
     void stop();
 
     Kind m_kind;
@@ -126,6 +148,9 @@ private:
     std::string m_password;
     std::string m_remoteDir;
     std::string m_uploadDir;
+    std::string m_certificate;
+    std::string m_key;
+    std::string m_fingerprint;
 };
 
 } // namespace kaviro::test
