@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config libssl-dev libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
-          qt6-translations-l10n sqlite3 libsqlite3-dev)
+          qt6-translations-l10n sqlite3 libsqlite3-dev libssh-dev)
 if [ "${1:-build}" = test ]; then
-  packages+=(vsftpd python3-pyftpdlib postgresql curl xvfb)
+  packages+=(vsftpd python3-pyftpdlib postgresql curl xvfb openssh-server openssh-client)
 fi
 
 missing=()
