@@ -129,6 +129,16 @@ std::string serverFingerprint(ssh_session ssh)
     return fingerprint;
 }
 
+bool isRegularFile(sftp_session sftp, const std::string &path)
+{
+    sftp_attributes attributes = sftp_lstat(sftp, path.c_str());
+    if (attributes == nullptr)
+        return false;
+    const bool regular = attributes->type == SSH_FILEXFER_TYPE_REGULAR;
+    sftp_attributes_free(attributes);
+    return regular;
+}
+
 bool answerWithPassword(ssh_session ssh, const std::string &password)
 {
     int rc = ssh_userauth_kbdint(ssh, nullptr, nullptr);
@@ -423,10 +433,11 @@ void SftpSession::rename(const std::string &from, const std::string &to)
     run([&] {
         if (sftp_rename(m_sftp, source.c_str(), target.c_str()) == SSH_OK)
             return;
-        // Servers without POSIX renames refuse to replace a file: remove
-        // the old one first.
+        // The protocol's rename refuses to replace a file (libssh 0.10 has
+        // no call for OpenSSH's POSIX rename): remove the old page, but only
+        // when the new one is surely there to take its place.
         const int error = sftp_get_error(m_sftp);
-        if ((error == SSH_FX_FAILURE || error == SSH_FX_FILE_ALREADY_EXISTS)
+        if ((error == SSH_FX_FAILURE || error == SSH_FX_FILE_ALREADY_EXISTS) && isRegularFile(m_sftp, source)
             && sftp_unlink(m_sftp, target.c_str()) == SSH_OK
             && sftp_rename(m_sftp, source.c_str(), target.c_str()) == SSH_OK)
             return;

@@ -95,6 +95,9 @@ TEST_F(SftpSessionTest, StoredFilesArriveByteIdenticalAndRenameReplaces)
         session.rename(".kaviro-upload." + page.name, page.name);
     }
     session.remove("leer.html");
+    // A rename that fails leaves the page in place.
+    EXPECT_EQ(failure([&] { session.rename("fehlt.html", "liste.html"); }),
+              "Kann \"fehlt.html\" nicht in \"liste.html\" umbenennen: nicht gefunden");
     session.close();
 
     for (const auto &page : pages) {
