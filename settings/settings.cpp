@@ -7,6 +7,7 @@
 #include "settings/passwordcipher.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <ctime>
 #include <iomanip>
@@ -23,6 +24,13 @@ constexpr std::string_view sectionApplication = "Application";
 constexpr std::string_view sectionTemplate = "Template";
 constexpr std::string_view sectionFtp = "FTP";
 constexpr std::string_view sectionDatabase = "Database";
+
+// "SFTP" in any case; anything else, or nothing, is FTP.
+UploadProtocol protocolFromText(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    return text == "SFTP" ? UploadProtocol::Sftp : UploadProtocol::Ftp;
+}
 
 } // namespace
 
@@ -85,6 +93,8 @@ void loadFtpSettings(const std::string &fileName, Settings &settings)
     settings.ftpPort = ini.readInteger(sectionFtp, "FTPPort", 21);
     settings.ftpPath = ini.readString(sectionFtp, "Path");
     settings.ftpUser = ini.readString(sectionFtp, "User");
+    settings.protocol = protocolFromText(ini.readString(sectionFtp, "Protocol"));
+    settings.hostKey = ini.readString(sectionFtp, "HostKey");
     settings.ftpPassword = decodePassword(ini.readString(sectionFtp, "Password"));
 }
 
@@ -144,6 +154,8 @@ void saveSettings(const std::string &fileName, const Settings &settings,
     check(ini.writeString(sectionFtp, "Path", settings.ftpPath));
     check(ini.writeString(sectionFtp, "User", settings.ftpUser));
     check(ini.writeString(sectionFtp, "Password", encodePassword(settings.ftpPassword)));
+    check(ini.writeString(sectionFtp, "Protocol", settings.protocol == UploadProtocol::Sftp ? "SFTP" : "FTP"));
+    check(ini.writeString(sectionFtp, "HostKey", settings.hostKey));
 
     check(ini.writeString(sectionDatabase, "ConnectionString", settings.connectionString));
 }
