@@ -460,6 +460,12 @@ void SftpSession::close()
 {
     if (m_ssh == nullptr)
         return;
+    // Called from the event pump while a step runs: the step owns the
+    // handles; make it end, and let the caller close after it.
+    if (m_running) {
+        cancel();
+        return;
+    }
     if (!m_broken) {
         // A goodbye to a server that stopped answering must not hold the
         // caller: bounded like every step, and ignored when it fails.

@@ -16,6 +16,18 @@ namespace {
 using namespace std::chrono_literals;
 using test::readFile;
 
+// The message of the SftpError that action raises; empty when none.
+template<typename Action>
+std::string failure(Action action)
+{
+    try {
+        action();
+    } catch (const SftpError &e) {
+        return e.what();
+    }
+    return {};
+}
+
 class SftpSessionTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { server = std::make_unique<test::SshServer>(); }
@@ -38,21 +50,30 @@ protected:
         return a;
     }
 
-    // The message of the SftpError that action raises; empty when none.
-    template<typename Action>
-    static std::string failure(Action action)
-    {
-        try {
-            action();
-        } catch (const SftpError &e) {
-            return e.what();
-        }
-        return {};
-    }
-
     static inline std::unique_ptr<test::SshServer> server;
     test::TempDir local;
 };
+
+void checkPasswordLogin(const test::SshServer &server, const test::PasswordAccount &user)
+{
+    const test::TempDir sshDir; // no key to fall back on
+    std::filesystem::copy_file(server.clientSshDir() + "/known_hosts", sshDir.file("known_hosts"));
+    SftpAccount a;
+    a.host = "127.0.0.1";
+    a.port = server.port();
+    a.sshDir = sshDir.path();
+    a.user = user.name();
+
+    a.password = user.password() + "x";
+    SftpSession session;
+    const std::string message = failure([&] { session.connect(a); });
+    EXPECT_EQ(message, "Anmeldung als \"" + user.name() + "\" fehlgeschlagen: Benutzername oder Passwort falsch.");
+    EXPECT_EQ(message.find(a.password), std::string::npos);
+
+    a.password = user.password();
+    EXPECT_EQ(failure([&] { session.connect(a); }), "");
+    EXPECT_TRUE(session.isConnected());
+}
 
 std::string allBytes(std::size_t repeat)
 {
@@ -194,27 +215,19 @@ TEST_F(SftpSessionTest, LoginFailuresSayWhy)
                     " (SSH-Agent, ~/.ssh/id_ed25519, id_ecdsa, id_rsa).");
 }
 
+// Plain password authentication, and keyboard-interactive through PAM for
+// servers that take passwords only that way.
 TEST_F(SftpSessionTest, PasswordLogin)
 {
     const test::PasswordAccount user;
     if (!user.available())
         GTEST_SKIP() << "a password account needs root";
-    SftpAccount a = account();
-    a.sshDir = local.path(); // no key to fall back on
-    std::filesystem::copy_file(server->clientSshDir() + "/known_hosts", local.file("known_hosts"));
-    a.user = user.name();
-
-    a.password = user.password() + "x";
-    SftpSession session;
-    const std::string message = failure([&] { session.connect(a); });
-    EXPECT_EQ(message, "Anmeldung als \"" + user.name() + "\" fehlgeschlagen: Benutzername oder Passwort falsch.");
-    EXPECT_EQ(message.find(a.password), std::string::npos);
-
-    a.password = user.password();
-    EXPECT_EQ(failure([&] { session.connect(a); }), "");
-    EXPECT_TRUE(session.isConnected());
+    checkPasswordLogin(*server, user);
+    const test::SshServer interactive(test::SshServer::PasswordMethod::KeyboardInteractive);
+    ASSERT_TRUE(interactive.available()) << interactive.whyUnavailable();
+    interactive.trustServedKey();
+    checkPasswordLogin(interactive, user);
 }
-
 TEST_F(SftpSessionTest, ServerThatIsNotThereFails)
 {
     const struct {

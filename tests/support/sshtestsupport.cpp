@@ -118,8 +118,9 @@ std::string commandOutput(const std::string &command)
     return line;
 }
 
-SshServer::SshServer()
+SshServer::SshServer(PasswordMethod method)
 {
+    const bool interactive = method == PasswordMethod::KeyboardInteractive;
     if (const passwd *entry = ::getpwuid(::getuid()))
         m_user = entry->pw_name;
     m_clientDir = m_dir.path() + "/client";
@@ -148,8 +149,10 @@ SshServer::SshServer()
         config << "Port " << m_port << "\nListenAddress 127.0.0.1\n"
                << "HostKey " << hostKey << "\nPidFile none\n"
                << "AuthorizedKeysFile " << m_dir.file("authorized_keys") << "\n"
-               << "StrictModes no\nUsePAM no\nPermitRootLogin yes\n"
-               << "PubkeyAuthentication yes\nPasswordAuthentication yes\nKbdInteractiveAuthentication no\n"
+               << "StrictModes no\nPermitRootLogin yes\nPubkeyAuthentication yes\n"
+               << "UsePAM " << (interactive ? "yes" : "no") << "\n"
+               << "PasswordAuthentication " << (interactive ? "no" : "yes") << "\n"
+               << "KbdInteractiveAuthentication " << (interactive ? "yes" : "no") << "\n"
                << "Subsystem sftp internal-sftp\nLogLevel ERROR\n";
         config.close();
 

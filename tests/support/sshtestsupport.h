@@ -15,7 +15,11 @@ namespace kaviro::test {
 // whyUnavailable() says why, for a skipped test.
 class SshServer {
 public:
-    SshServer();
+    // How the server takes passwords: as such, or only by keyboard-interactive
+    // through PAM, as many hosts do.
+    enum class PasswordMethod { Password, KeyboardInteractive };
+
+    explicit SshServer(PasswordMethod method = PasswordMethod::Password);
     ~SshServer();
     SshServer(const SshServer &) = delete;
     SshServer &operator=(const SshServer &) = delete;
