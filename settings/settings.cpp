@@ -7,6 +7,7 @@
 #include "settings/passwordcipher.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
@@ -85,6 +86,13 @@ void createFolders(std::string_view folder)
     createFolders(folderOf(folder));
     if (::mkdir(path.c_str(), 0700) == 0)
         ::chmod(path.c_str(), 0700); // mkdir's mode passes through the umask
+}
+
+// "SFTP" in any case; anything else, or nothing, is FTP.
+UploadProtocol protocolFromText(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    return text == "SFTP" ? UploadProtocol::Sftp : UploadProtocol::Ftp;
 }
 
 } // namespace
@@ -168,6 +176,8 @@ void loadFtpSettings(const std::string &fileName, Settings &settings)
     settings.ftpPort = ini.readInteger(sectionFtp, "FTPPort", 21);
     settings.ftpPath = ini.readString(sectionFtp, "Path");
     settings.ftpUser = ini.readString(sectionFtp, "User");
+    settings.protocol = protocolFromText(ini.readString(sectionFtp, "Protocol"));
+    settings.hostKey = ini.readString(sectionFtp, "HostKey");
     settings.ftpPassword = decodePassword(ini.readString(sectionFtp, "Password"));
     settings.passive = ini.readBool(sectionFtp, "Passive", true);
     const std::int32_t encryption = ini.readInteger(sectionFtp, "Encryption", 1);
@@ -238,6 +248,8 @@ void saveSettings(const std::string &fileName, const Settings &settings,
     check(ini.writeInteger(sectionFtp, "Encryption", static_cast<std::int32_t>(settings.encryption)));
     check(ini.writeString(sectionFtp, "Certificate", settings.certificate));
     check(ini.writeBool(sectionFtp, "UploadAll", settings.uploadAll));
+    check(ini.writeString(sectionFtp, "Protocol", settings.protocol == UploadProtocol::Sftp ? "SFTP" : "FTP"));
+    check(ini.writeString(sectionFtp, "HostKey", settings.hostKey));
 
     check(ini.writeString(sectionDatabase, "ConnectionString", settings.connectionString));
 }

@@ -10,6 +10,9 @@ namespace kaviro {
 // Whether the FTP session is protected by TLS (key Encryption: 0, 1, 2).
 enum class FtpEncryption : std::int32_t { None = 0, WhenOffered = 1, Required = 2 };
 
+// How the pages reach the server (key Protocol in section FTP).
+enum class UploadProtocol { Ftp, Sftp };
+
 // Every setting of the program. The options dialog owns the one instance;
 // everybody else reads it in place. Texts are Windows-1252 bytes; the
 // password is held in plain text and enciphered only in the file.
@@ -33,6 +36,10 @@ struct Settings {
     std::string certificate;
     // Send every page, even those the server already holds unchanged.
     bool uploadAll = false;
+    UploadProtocol protocol = UploadProtocol::Ftp;
+    // SHA-256 fingerprint ("SHA256:...") of an SFTP host key the user chose
+    // to trust in place of known_hosts.
+    std::string hostKey;
     std::string connectionString;
 
     bool operator==(const Settings &) const = default;
@@ -74,8 +81,9 @@ std::string settingsFileName();
 //
 // A stored password that cannot be decoded raises the error of
 // decodePassword out of loadFtpSettings (and so out of loadSettings): the
-// template values and the FTP values up to the user are then taken over, the
-// password keeps its previous value and the database settings are not read.
+// template values, the FTP values up to the user, Protocol and HostKey are
+// then taken over, the password keeps its previous value and the database
+// settings are not read.
 void loadSettings(const std::string &fileName, Settings &settings);
 void loadTemplateSettings(const std::string &fileName, Settings &settings);
 void loadFtpSettings(const std::string &fileName, Settings &settings);

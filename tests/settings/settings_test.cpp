@@ -46,6 +46,8 @@ Settings sample()
     s.encryption = FtpEncryption::Required;
     s.certificate = "ab:CD:01";
     s.uploadAll = true;
+    s.protocol = UploadProtocol::Sftp;
+    s.hostKey = "SHA256:nThbg6kXUpJWGl7E1IGOCspRomTxdCARLviKw6E5SY8";
     s.connectionString = "Provider=SQLite;Data Source=/home/vermieter/listings.db";
     return s;
 }
@@ -167,6 +169,8 @@ TEST(Settings, FirstSaveWritesEveryKeyInOrderAndFirstStartOnce)
                                  "Encryption=1\n"
                                  "Certificate=\n"
                                  "UploadAll=0\n"
+                                 "Protocol=FTP\n"
+                                 "HostKey=\n"
                                  "\n"
                                  "[Database]\n"
                                  "ConnectionString=\n";
@@ -260,6 +264,30 @@ TEST(Settings, ReadingConventions)
     }
 }
 
+TEST(Settings, ProtocolIsFtpUnlessSftpIsNamed)
+{
+    TempDir dir;
+    const std::string name = dir.file("kaviro.ini");
+    const struct {
+        const char *file;
+        UploadProtocol expected;
+    } cases[] = {
+        {"[FTP]\nFTPServer=x\n", UploadProtocol::Ftp},
+        {"[FTP]\nProtocol=SFTP\n", UploadProtocol::Sftp},
+        {"[FTP]\nProtocol=sftp\n", UploadProtocol::Sftp},
+        {"[FTP]\nProtocol=FTP\n", UploadProtocol::Ftp},
+        {"[FTP]\nProtocol=SCP\n", UploadProtocol::Ftp},
+        {"[FTP]\nProtocol=\n", UploadProtocol::Ftp},
+    };
+    for (const auto &c : cases) {
+        writeFile(name, c.file);
+        Settings s;
+        s.protocol = UploadProtocol::Sftp == c.expected ? UploadProtocol::Ftp : UploadProtocol::Sftp;
+        loadSettings(name, s);
+        EXPECT_EQ(s.protocol, c.expected) << c.file;
+    }
+}
+
 TEST(Settings, SaveWritesWhatWasLoadedInItsPlainForm)
 {
     TempDir dir;
@@ -291,7 +319,7 @@ TEST(Settings, AnUndecodablePasswordStopsTheLoadThere)
     TempDir dir;
     const std::string name = dir.file("kaviro.ini");
     writeFile(name, "[Template]\nFilename=neu.templ\nRowsPerPage=9\n"
-                    "[FTP]\nFTPServer=ftp.neu\nUser=neu\nPassword=06000000ZZ\n"
+                    "[FTP]\nFTPServer=ftp.neu\nUser=neu\nPassword=06000000ZZ\nProtocol=SFTP\nHostKey=SHA256:x\n"
                     "[Database]\nConnectionString=neu\n");
     Settings s;
     s.ftpPassword = "alt";
@@ -306,6 +334,9 @@ TEST(Settings, AnUndecodablePasswordStopsTheLoadThere)
     EXPECT_EQ(s.rowsPerPage, 9);
     EXPECT_EQ(s.ftpServer, "ftp.neu");
     EXPECT_EQ(s.ftpUser, "neu");
+    // The trusted server stays trusted whatever became of the password.
+    EXPECT_EQ(s.protocol, UploadProtocol::Sftp);
+    EXPECT_EQ(s.hostKey, "SHA256:x");
     EXPECT_EQ(s.ftpPassword, "alt");
     EXPECT_EQ(s.connectionString, "alt");
 }
