@@ -146,7 +146,9 @@ const ListingQuery &ListingTable::query() const
 void ListingTable::reselect()
 {
     m_model->setOrderBy(m_query->orderBy(m_sort));
-    m_model->setFilter(m_query->where({m_filter}));
+    // Qt's model reads all again at every new filter, even an unchanged one.
+    if (const QString where = m_query->where({m_filter}); where != m_model->filter())
+        m_model->setFilter(where);
     // Nobody looks while views are paused: read when rows are asked for or
     // when the pause ends. A headless caller that never resumes thus never
     // pays for sorting the whole table into the model.
