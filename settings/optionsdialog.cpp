@@ -7,7 +7,7 @@
 #include "common/version.h"
 #include "settings/connectionstringdialog.h"
 #include "settings/inifile.h"
-#include "settings/integertext.h"
+#include "common/integertext.h"
 #include "store/datamodule.h"
 #include "store/windows1252.h"
 

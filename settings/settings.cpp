@@ -2,6 +2,7 @@
 
 #include "common/cp1252.h"
 #include "common/error.h"
+#include "common/integertext.h"
 #include "common/version.h"
 #include "settings/inifile.h"
 #include "settings/passwordcipher.h"
@@ -11,6 +12,7 @@
 #include <ctime>
 #include <iomanip>
 #include <locale>
+#include <span>
 #include <sstream>
 #include <stdexcept>
 #include <unistd.h>
@@ -20,9 +22,83 @@ namespace kaviro {
 namespace {
 
 constexpr std::string_view sectionApplication = "Application";
-constexpr std::string_view sectionTemplate = "Template";
-constexpr std::string_view sectionFtp = "FTP";
-constexpr std::string_view sectionDatabase = "Database";
+
+// One key of the file: how its stored text goes into the record (a missing
+// key arrives as the empty text) and what the record writes back.
+struct SettingKey {
+    std::string_view section;
+    std::string_view key;
+    std::function<void(std::string_view stored, Settings &)> load;
+    std::function<std::string(const Settings &)> save;
+};
+
+SettingKey textKey(std::string_view section, std::string_view key, std::string Settings::*field)
+{
+    return {section, key, [field](std::string_view stored, Settings &s) { s.*field = stored; },
+            [field](const Settings &s) { return s.*field; }};
+}
+
+SettingKey flagKey(std::string_view section, std::string_view key, bool Settings::*field)
+{
+    return {section, key, [field](std::string_view stored, Settings &s) { s.*field = parseInteger(stored).value_or(0) != 0; },
+            [field](const Settings &s) { return std::string(s.*field ? "1" : "0"); }};
+}
+
+SettingKey numberKey(std::string_view section, std::string_view key, std::int32_t Settings::*field,
+                     std::int32_t whenMissing)
+{
+    return {section, key,
+            [field, whenMissing](std::string_view stored, Settings &s) {
+                s.*field = parseInteger(stored).value_or(whenMissing);
+            },
+            [field](const Settings &s) { return std::to_string(s.*field); }};
+}
+
+// Each section's keys in the order a new file lists them; loading takes them
+// in the same order, so an undecodable password (last of its section) stops
+// the load after the FTP values before it.
+const SettingKey templateKeys[] = {
+    textKey("Template", "Filename", &Settings::templateFilename),
+    textKey("Template", "Output", &Settings::templateOutput),
+    flagKey("Template", "MultiPage", &Settings::multiPage),
+    {"Template", "RowsPerPage",
+     [](std::string_view stored, Settings &s) {
+         s.rowsPerPage = std::clamp(parseInteger(stored).value_or(5), minRowsPerPage, maxRowsPerPage);
+     },
+     [](const Settings &s) { return std::to_string(s.rowsPerPage); }},
+};
+
+const SettingKey ftpKeys[] = {
+    flagKey("FTP", "UseProxy", &Settings::useProxy),
+    textKey("FTP", "ProxyServer", &Settings::proxyServer),
+    numberKey("FTP", "ProxyPort", &Settings::proxyPort, 8080),
+    textKey("FTP", "FTPServer", &Settings::ftpServer),
+    numberKey("FTP", "FTPPort", &Settings::ftpPort, 21),
+    textKey("FTP", "Path", &Settings::ftpPath),
+    textKey("FTP", "User", &Settings::ftpUser),
+    {"FTP", "Password", [](std::string_view stored, Settings &s) { s.ftpPassword = decodePassword(stored); },
+     [](const Settings &s) { return encodePassword(s.ftpPassword); }},
+};
+
+const SettingKey databaseKeys[] = {
+    textKey("Database", "ConnectionString", &Settings::connectionString),
+};
+
+const std::span<const SettingKey> sections[] = {templateKeys, ftpKeys, databaseKeys};
+
+// Nothing when no file exists; a file that exists but cannot be read is an
+// error, not an empty file.
+void loadKeys(const std::string &fileName, std::span<const SettingKey> keys, Settings &settings)
+{
+    const IniFile file(fileName);
+    if (!file.exists())
+        return;
+    IniText ini;
+    if (file.read(ini) != FileRead::Ok)
+        throw Error("Die Einstellungsdatei " + utf8ToCp1252(fileName) + " kann nicht gelesen werden.");
+    for (const SettingKey &key : keys)
+        key.load(ini.readString(key.section, key.key), settings);
+}
 
 } // namespace
 
@@ -63,37 +139,17 @@ void loadSettings(const std::string &fileName, Settings &settings)
 
 void loadTemplateSettings(const std::string &fileName, Settings &settings)
 {
-    const IniFile ini(fileName);
-    if (!ini.exists())
-        return;
-    settings.templateFilename = ini.readString(sectionTemplate, "Filename");
-    settings.templateOutput = ini.readString(sectionTemplate, "Output");
-    settings.rowsPerPage = std::clamp(ini.readInteger(sectionTemplate, "RowsPerPage", 5),
-                                      minRowsPerPage, maxRowsPerPage);
-    settings.multiPage = ini.readBool(sectionTemplate, "MultiPage", false);
+    loadKeys(fileName, templateKeys, settings);
 }
 
 void loadFtpSettings(const std::string &fileName, Settings &settings)
 {
-    const IniFile ini(fileName);
-    if (!ini.exists())
-        return;
-    settings.useProxy = ini.readBool(sectionFtp, "UseProxy", false);
-    settings.proxyServer = ini.readString(sectionFtp, "ProxyServer");
-    settings.proxyPort = ini.readInteger(sectionFtp, "ProxyPort", 8080);
-    settings.ftpServer = ini.readString(sectionFtp, "FTPServer");
-    settings.ftpPort = ini.readInteger(sectionFtp, "FTPPort", 21);
-    settings.ftpPath = ini.readString(sectionFtp, "Path");
-    settings.ftpUser = ini.readString(sectionFtp, "User");
-    settings.ftpPassword = decodePassword(ini.readString(sectionFtp, "Password"));
+    loadKeys(fileName, ftpKeys, settings);
 }
 
 void loadDatabaseSettings(const std::string &fileName, Settings &settings)
 {
-    const IniFile ini(fileName);
-    if (!ini.exists())
-        return;
-    settings.connectionString = ini.readString(sectionDatabase, "ConnectionString");
+    loadKeys(fileName, databaseKeys, settings);
 }
 
 std::string currentShortDate()
@@ -119,33 +175,25 @@ std::string currentShortDate()
 void saveSettings(const std::string &fileName, const Settings &settings,
                   const std::function<std::string()> &today)
 {
-    IniFile ini(fileName);
-    const bool existed = ini.exists();
-    const auto check = [&](bool written) {
-        if (!written)
-            throw Error("nach " + utf8ToCp1252(fileName) + " kann nicht geschrieben werden");
-    };
-
-    if (!existed)
-        check(ini.writeString(sectionApplication, "FirstStart", today()));
-    check(ini.writeString(sectionApplication, "Version", version::fileVersion));
-    check(ini.writeString(sectionApplication, "LastCompiled", version::buildTime));
-
-    check(ini.writeString(sectionTemplate, "Filename", settings.templateFilename));
-    check(ini.writeString(sectionTemplate, "Output", settings.templateOutput));
-    check(ini.writeBool(sectionTemplate, "MultiPage", settings.multiPage));
-    check(ini.writeInteger(sectionTemplate, "RowsPerPage", settings.rowsPerPage));
-
-    check(ini.writeBool(sectionFtp, "UseProxy", settings.useProxy));
-    check(ini.writeString(sectionFtp, "ProxyServer", settings.proxyServer));
-    check(ini.writeInteger(sectionFtp, "ProxyPort", settings.proxyPort));
-    check(ini.writeString(sectionFtp, "FTPServer", settings.ftpServer));
-    check(ini.writeInteger(sectionFtp, "FTPPort", settings.ftpPort));
-    check(ini.writeString(sectionFtp, "Path", settings.ftpPath));
-    check(ini.writeString(sectionFtp, "User", settings.ftpUser));
-    check(ini.writeString(sectionFtp, "Password", encodePassword(settings.ftpPassword)));
-
-    check(ini.writeString(sectionDatabase, "ConnectionString", settings.connectionString));
+    IniFile file(fileName);
+    const bool existed = file.exists();
+    IniText ini;
+    // A file that exists but cannot be read must not be replaced by the
+    // record's keys alone.
+    bool written = file.read(ini) != FileRead::Failed;
+    if (written) {
+        if (!existed)
+            ini.writeString(sectionApplication, "FirstStart", today());
+        ini.writeString(sectionApplication, "Version", version::fileVersion);
+        ini.writeString(sectionApplication, "LastCompiled", version::buildTime);
+        for (const auto keys : sections) {
+            for (const SettingKey &key : keys)
+                ini.writeString(key.section, key.key, key.save(settings));
+        }
+        written = file.replace(ini);
+    }
+    if (!written)
+        throw Error("nach " + utf8ToCp1252(fileName) + " kann nicht geschrieben werden");
 }
 
 } // namespace kaviro
