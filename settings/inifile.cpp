@@ -1,7 +1,6 @@
 #include "settings/inifile.h"
 
 #include "common/fileio.h"
-#include "common/integertext.h"
 
 #include <optional>
 #include <sys/stat.h>
@@ -138,17 +137,6 @@ std::string IniText::readString(std::string_view section, std::string_view key,
     return cut(location.key >= 0 ? location.value : defaultValue);
 }
 
-std::int32_t IniText::readInteger(std::string_view section, std::string_view key,
-                                  std::int32_t defaultValue) const
-{
-    return parseInteger(readString(section, key)).value_or(defaultValue);
-}
-
-bool IniText::readBool(std::string_view section, std::string_view key, bool defaultValue) const
-{
-    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
-}
-
 void IniText::writeString(std::string_view section, std::string_view key, std::string_view value)
 {
     const Lines split = splitLines(m_text);
@@ -180,16 +168,6 @@ void IniText::writeString(std::string_view section, std::string_view key, std::s
     m_text = std::move(text);
 }
 
-void IniText::writeInteger(std::string_view section, std::string_view key, std::int32_t value)
-{
-    writeString(section, key, std::to_string(value));
-}
-
-void IniText::writeBool(std::string_view section, std::string_view key, bool value)
-{
-    writeString(section, key, value ? "1" : "0");
-}
-
 IniFile::IniFile(std::string fileName)
     : m_fileName(std::move(fileName))
 {
@@ -215,28 +193,12 @@ bool IniFile::replace(const IniText &ini)
     return replaceFile(m_fileName, ini.text(), 0600);
 }
 
-IniText IniFile::current() const
-{
-    IniText ini;
-    read(ini);
-    return ini;
-}
-
 std::string IniFile::readString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const
 {
-    return current().readString(section, key, defaultValue);
-}
-
-std::int32_t IniFile::readInteger(std::string_view section, std::string_view key,
-                                  std::int32_t defaultValue) const
-{
-    return current().readInteger(section, key, defaultValue);
-}
-
-bool IniFile::readBool(std::string_view section, std::string_view key, bool defaultValue) const
-{
-    return current().readBool(section, key, defaultValue);
+    IniText ini;
+    read(ini);
+    return ini.readString(section, key, defaultValue);
 }
 
 bool IniFile::writeString(std::string_view section, std::string_view key, std::string_view value)
@@ -247,16 +209,6 @@ bool IniFile::writeString(std::string_view section, std::string_view key, std::s
         return false;
     ini.writeString(section, key, value);
     return replace(ini);
-}
-
-bool IniFile::writeInteger(std::string_view section, std::string_view key, std::int32_t value)
-{
-    return writeString(section, key, std::to_string(value));
-}
-
-bool IniFile::writeBool(std::string_view section, std::string_view key, bool value)
-{
-    return writeString(section, key, value ? "1" : "0");
 }
 
 } // namespace kaviro

@@ -3,7 +3,6 @@
 #include "common/fileio.h"
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -35,19 +34,9 @@ public:
     // either is cut to maxValueLength characters.
     std::string readString(std::string_view section, std::string_view key,
                            std::string_view defaultValue = {}) const;
-    // The value read as text and converted by parseInteger; defaultValue when
-    // it is missing, empty or no integer.
-    std::int32_t readInteger(std::string_view section, std::string_view key,
-                             std::int32_t defaultValue) const;
-    // An integer; any non-zero number is true.
-    bool readBool(std::string_view section, std::string_view key, bool defaultValue) const;
-
     // A line break inside the value would split it into lines of its own (and
     // could forge keys), so each CR and LF is written as a blank.
     void writeString(std::string_view section, std::string_view key, std::string_view value);
-    void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
-    // Written as "1" or "0".
-    void writeBool(std::string_view section, std::string_view key, bool value);
 
 private:
     std::string m_text;
@@ -76,22 +65,15 @@ public:
     // written, and the file is then left as it was.
     bool replace(const IniText &ini);
 
-    // One key each. A file that cannot be read counts as empty.
+    // One key, for the main window's start-up and for test fixtures. A file
+    // that cannot be read counts as empty.
     std::string readString(std::string_view section, std::string_view key,
                            std::string_view defaultValue = {}) const;
-    std::int32_t readInteger(std::string_view section, std::string_view key,
-                             std::int32_t defaultValue) const;
-    bool readBool(std::string_view section, std::string_view key, bool defaultValue) const;
-
-    // One key each, each a replacement of the whole file; false when the file
-    // exists but cannot be read, or cannot be written.
+    // One key, a replacement of the whole file, for test fixtures; false when
+    // the file exists but cannot be read, or cannot be written.
     bool writeString(std::string_view section, std::string_view key, std::string_view value);
-    bool writeInteger(std::string_view section, std::string_view key, std::int32_t value);
-    bool writeBool(std::string_view section, std::string_view key, bool value);
 
 private:
-    IniText current() const;
-
     std::string m_fileName;
 };
 
