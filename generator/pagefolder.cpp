@@ -72,10 +72,10 @@ void PageFolder::start(const std::string &folder, std::string templateKey)
     // temporary files to ours.
     while (::flock(m_dirFd, LOCK_EX) != 0 && errno == EINTR) {
     }
-    removeLeftovers();
+    scanFolder();
 }
 
-void PageFolder::removeLeftovers() const
+void PageFolder::scanFolder()
 {
     const int fd = ::dup(m_dirFd);
     DIR *dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
@@ -87,8 +87,14 @@ void PageFolder::removeLeftovers() const
     ::rewinddir(dir);
     while (const dirent *entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        if (isTempName(name) && isRegularFile(m_dirFd, name))
-            ::unlinkat(m_dirFd, name.c_str(), 0);
+        struct stat st;
+        if ((isTempName(name) || entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN) &&
+            ::fstatat(m_dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (S_ISDIR(st.st_mode))
+                m_folders.insert(name);
+            else if (isTempName(name) && S_ISREG(st.st_mode))
+                ::unlinkat(m_dirFd, name.c_str(), 0);
+        }
     }
     ::closedir(dir);
 }
@@ -99,8 +105,7 @@ void PageFolder::openPage(const std::string &pageName)
         failCreate(pageName);
     Page page{cp1252ToUtf8(fileNamePart(pageName)), pageName};
     // A folder under the page's name could not be replaced at the end.
-    struct stat st;
-    if (::fstatat(m_dirFd, page.fileName.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode))
+    if (m_folders.contains(page.fileName))
         failCreate(pageName);
     m_pageFd = openFileAt(m_dirFd, tempName(page.fileName).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (m_pageFd < 0)
@@ -196,6 +201,7 @@ void PageFolder::discard()
     for (const Page &page : m_pages)
         ::unlinkat(m_dirFd, tempName(page.fileName).c_str(), 0);
     m_pages.clear();
+    m_folders.clear();
     if (m_dirFd >= 0)
         ::close(m_dirFd);
     m_dirFd = -1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,7 +58,8 @@ private:
     };
     using Record = std::map<std::string, std::vector<std::string>>;
 
-    void removeLeftovers() const;
+    // Removes the temporary files of a killed run and notes the folders.
+    void scanFolder();
     Record readRecord() const;
     bool writeRecord(const Record &record) const;
     void removeStalePages(const Record &previous, const std::vector<std::string> &written) const;
@@ -67,6 +69,7 @@ private:
     int m_dirFd = -1; // the folder, locked while a generation runs
     std::string m_templateKey;
     std::vector<Page> m_pages;
+    std::set<std::string> m_folders; // entries of the folder that are folders
     int m_pageFd = -1;
     bool m_writeFailed = false;
     std::string m_buffer;
