@@ -242,10 +242,10 @@ void ListingPageGenerator::getMacroValue(const std::string &name, const StringPa
 
 void ListingPageGenerator::runStarting()
 {
+    m_exceptionAtStart = std::current_exception();
     // An empty folder would put the pages into the root folder.
     if (m_outputDir.empty())
         throw Error("Kein Ausgabeordner eingestellt.");
-    m_exceptionAtStart = std::current_exception();
     m_pages->start(cp1252ToUtf8(m_outputDir), m_templateFileName);
 }
 
