@@ -40,7 +40,8 @@ SettingKey textKey(std::string_view section, std::string_view key, std::string S
 
 SettingKey flagKey(std::string_view section, std::string_view key, bool Settings::*field)
 {
-    return {section, key, [field](std::string_view stored, Settings &s) { s.*field = parseInteger(stored).value_or(0) != 0; },
+    return {section, key,
+            [field](std::string_view stored, Settings &s) { s.*field = parseInteger(stored).value_or(0) != 0; },
             [field](const Settings &s) { return std::string(s.*field ? "1" : "0"); }};
 }
 
