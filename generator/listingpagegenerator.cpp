@@ -2,17 +2,18 @@
 
 #include "common/cp1252.h"
 #include "common/error.h"
+#include "common/fileio.h"
 #include "common/filename.h"
+#include "common/integertext.h"
+#include "generator/pagefolder.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <exception>
 #include <fcntl.h>
 #include <iterator>
-#include <limits>
 #include <unistd.h>
 
 namespace kaviro {
@@ -20,14 +21,6 @@ namespace kaviro {
 namespace {
 
 const std::string listingLoop = "Loop";
-
-[[noreturn]] void failNotAnInteger(std::string_view text)
-{
-    std::string message = "'";
-    message += text;
-    message += "' ist kein g\xFC" "ltiger Integerwert";
-    throw Error(message);
-}
 
 void appendHtmlLineBreaks(std::string_view text, std::string &out)
 {
@@ -158,130 +151,8 @@ std::string htmlLineBreaks(std::string_view text)
     return out;
 }
 
-std::int32_t wholeNumber(std::string_view text)
-{
-    std::string_view rest = text;
-    while (!rest.empty() && rest.front() == ' ')
-        rest.remove_prefix(1);
-    bool negative = false;
-    if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) {
-        negative = rest.front() == '-';
-        rest.remove_prefix(1);
-    }
-    int base = 10;
-    if (rest.starts_with("0x") || rest.starts_with("0X")) {
-        base = 16;
-        rest.remove_prefix(2);
-    } else if (!rest.empty() && (rest.front() == '$' || rest.front() == 'x' || rest.front() == 'X')) {
-        base = 16;
-        rest.remove_prefix(1);
-    }
-    // Unsigned, so that from_chars takes no second sign.
-    std::uint64_t magnitude = 0;
-    const char *end = rest.data() + rest.size();
-    const auto [stop, error] = std::from_chars(rest.data(), end, magnitude, base);
-    const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
-    if (rest.empty() || stop != end || error != std::errc() || magnitude > limit)
-        failNotAnInteger(text);
-    return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
-                                              : static_cast<std::int64_t>(magnitude));
-}
-
-// The page being written. Writes go through a buffer that is kept from page
-// to page; a failed write is reported once and the rest of the page dropped.
-class ListingPageGenerator::PageFile {
-public:
-    ~PageFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-
-    bool isOpen() const { return m_fd >= 0; }
-
-    // Creates the file, replacing one of that name.
-    void open(const std::string &name)
-    {
-        const std::string path = cp1252ToUtf8(name);
-        do
-            m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        while (m_fd < 0 && errno == EINTR);
-        if (m_fd < 0)
-            throw Error("Datei " + name + " kann nicht erstellt werden");
-        m_failed = false;
-        m_buffer.clear();
-        m_buffer.reserve(bufferSize);
-    }
-
-    void write(std::string_view text)
-    {
-        if (m_failed)
-            throw Error(writeError);
-        if (m_buffer.size() + text.size() > bufferSize) {
-            flush();
-            if (text.size() >= bufferSize) {
-                writeThrough(text);
-                return;
-            }
-        }
-        m_buffer.append(text);
-    }
-
-    // Keeps what was written so far. A failure to store the rest is an error,
-    // unless the page is being closed because of another one.
-    void close()
-    {
-        bool stored = !m_failed;
-        if (stored) {
-            stored = writeAll(m_buffer);
-            m_buffer.clear();
-        }
-        if (::close(m_fd) != 0 && errno != EINTR)
-            stored = false;
-        m_fd = -1;
-        if (!stored && !m_failed && std::uncaught_exceptions() == 0)
-            throw Error(writeError);
-    }
-
-private:
-    static constexpr std::size_t bufferSize = 64 * 1024;
-    static constexpr const char *writeError = "Stream-Write-Fehler";
-
-    void flush()
-    {
-        writeThrough(m_buffer);
-        m_buffer.clear();
-    }
-
-    void writeThrough(std::string_view bytes)
-    {
-        if (!writeAll(bytes)) {
-            m_failed = true;
-            m_buffer.clear();
-            throw Error(writeError);
-        }
-    }
-
-    bool writeAll(std::string_view bytes) const
-    {
-        while (!bytes.empty()) {
-            const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        }
-        return true;
-    }
-
-    int m_fd = -1;
-    bool m_failed = false;
-    std::string m_buffer;
-};
-
 ListingPageGenerator::ListingPageGenerator(const ListingSource &listings)
-    : m_listings(listings), m_pageFile(std::make_unique<PageFile>())
+    : m_listings(listings), m_pages(std::make_unique<PageFolder>())
 {
 }
 
@@ -293,29 +164,13 @@ void ListingPageGenerator::setTemplateFile(const std::string &fileName)
     if (fileName.empty())
         return;
 
-    const std::string path = cp1252ToUtf8(fileName);
-    const auto cannotOpen = [&] { return Error("Datei " + fileName + " kann nicht ge\xF6" "ffnet werden"); };
-    int fd;
-    do
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        throw cannotOpen();
+    const int fd = openFile(cp1252ToUtf8(fileName).c_str(), O_RDONLY);
     std::string content;
-    char chunk[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ::close(fd);
-            throw cannotOpen();
-        }
-        if (n == 0)
-            break;
-        content.append(chunk, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
+    const bool read = fd >= 0 && readAll(fd, content);
+    if (fd >= 0)
+        ::close(fd);
+    if (!read)
+        throw Error("Datei " + fileName + " kann nicht ge\xF6" "ffnet werden");
     setTemplateText(content);
 }
 
@@ -351,7 +206,7 @@ std::int32_t ListingPageGenerator::pageCount() const
 std::int64_t ListingPageGenerator::pageAtOffset(const StringParameters &tagParams) const
 {
     const std::string *offset = tagParams.find("offset");
-    return std::int64_t{pageNumber()} + (offset ? wholeNumber(*offset) : 0);
+    return std::int64_t{pageNumber()} + (offset ? toInteger(*offset, tagInteger) : 0);
 }
 
 const WebDataRow &ListingPageGenerator::currentRow() const
@@ -400,23 +255,48 @@ void ListingPageGenerator::getMacroValue(const std::string &name, const StringPa
     }
 }
 
+void ListingPageGenerator::runStarting()
+{
+    m_exceptionAtStart = std::current_exception();
+    // An empty folder would put the pages into the root folder.
+    if (m_outputDir.empty())
+        throw Error("Kein Ausgabeordner eingestellt.");
+    m_pages->start(cp1252ToUtf8(m_outputDir), m_templateFileName);
+}
+
+bool ListingPageGenerator::failing() const
+{
+    // The engine ends pages and runs from its error handler too; an
+    // exception other than the one a caller may be handling means an error
+    // ended the run.
+    return std::current_exception() != m_exceptionAtStart;
+}
+
+void ListingPageGenerator::runFinished()
+{
+    if (failing() || stopRequest())
+        m_pages->discard();
+    else
+        m_pages->commit();
+}
+
 void ListingPageGenerator::beginPage(int pageNumber)
 {
-    if (m_pageFile->isOpen())
+    if (m_pages->pageOpen())
         throw Error("Internal error. Outpust stream already exist.");
-    m_pageFile->open(pageFileName(pageNumber));
+    m_pages->openPage(pageFileName(pageNumber));
 }
 
 void ListingPageGenerator::endPage(int)
 {
-    if (m_pageFile->isOpen())
-        m_pageFile->close();
+    if (m_pages->pageOpen())
+        m_pages->closePage(!failing());
 }
 
 void ListingPageGenerator::emitText(std::string_view text)
 {
-    if (m_pageFile->isOpen())
-        m_pageFile->write(text);
+    if (m_pages->pageOpen())
+        m_pages->write(text);
 }
 
 } // namespace kaviro

@@ -4,11 +4,14 @@
 #include "generator/templateengine.h"
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace kaviro {
+
+class PageFolder;
 
 // Fixed-point text of value as Format("%<width>.<decimals>f") gives it:
 // rounded half away from zero on the value's shortest decimal form (so 0.15
@@ -18,11 +21,6 @@ std::string formatFixed(double value, int decimals, char decimalSeparator, int w
 
 // Every CR LF pair becomes "<br>"; a lone CR or LF stays.
 std::string htmlLineBreaks(std::string_view text);
-
-// A tag parameter read as a whole number: leading blanks, an optional sign,
-// decimal digits or hexadecimal ones after "$", "x" or "0x". Anything else
-// throws Error "'<text>' ist kein gültiger Integerwert".
-std::int32_t wholeNumber(std::string_view text);
 
 // Turns the active listings into HTML pages: answers the engine's hooks from
 // the snapshot and writes each page into its own file, named after the
@@ -67,8 +65,10 @@ public:
     std::int32_t pageCount() const;
 
 protected:
-    void runFinished() override {}
-    void runStarting() override {}
+    // A run writes all its pages or none (PageFolder). Error "Kein
+    // Ausgabeordner eingestellt." without an output folder.
+    void runFinished() override;
+    void runStarting() override;
     void evaluateCondition(const std::string &name, const StringParameters &tagParams, bool &result) override;
     void checkLoop(int index, const std::string &name, const StringParameters &tagParams, bool &finished) override;
     void getMacroValue(const std::string &name, const StringParameters &tagParams, std::string &value,
@@ -78,14 +78,14 @@ protected:
     void emitText(std::string_view text) override;
 
 private:
-    class PageFile;
-
     std::int64_t pageAtOffset(const StringParameters &tagParams) const;
     std::int32_t effectiveRowsPerPage() const;
     const WebDataRow &currentRow() const;
+    bool failing() const;
 
     const ListingSource &m_listings;
-    std::unique_ptr<PageFile> m_pageFile;
+    std::unique_ptr<PageFolder> m_pages;
+    std::exception_ptr m_exceptionAtStart;
     std::string m_templateFileName;
     std::string m_outputDir;
     bool m_multiPage = false;

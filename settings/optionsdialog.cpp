@@ -9,7 +9,7 @@
 #include "session/session.h"
 #include "settings/connectionstringdialog.h"
 #include "settings/inifile.h"
-#include "settings/integertext.h"
+#include "common/integertext.h"
 #include "store/windows1252.h"
 
 #include <QApplication>

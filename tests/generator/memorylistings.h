@@ -1,0 +1,14 @@
+#pragma once
+
+#include "generator/listingsource.h"
+
+namespace kaviro::test {
+
+// Listings held in memory, as the snapshot holds them.
+struct MemoryListings : ListingSource {
+    WebData rows;
+    int webDataCount() const override { return static_cast<int>(rows.size()); }
+    const WebDataRow &webDataRow(int index) const override { return rows.at(static_cast<std::size_t>(index)); }
+};
+
+} // namespace kaviro::test
