@@ -116,6 +116,7 @@ TEST_F(SftpUploadTest, PagesArriveByteIdenticalAndUnchangedOnesStayHome)
         EXPECT_EQ(readFile(remote + "/" + pageName(n)), pages[std::size_t(n - 1)]) << n;
         EXPECT_EQ(lastSent[std::size_t(n)], std::int64_t(pages[std::size_t(n - 1)].size())) << n;
     }
+    uploader.setProgressHandler({});
 
     // The record tells SFTP and FTP destinations of one host apart.
     const UploadRecord record = UploadRecord::load(local.file(UploadRecord::fileName));
