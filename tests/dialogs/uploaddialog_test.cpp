@@ -106,6 +106,15 @@ protected:
         return n == 1 ? "liste.html" : "liste" + std::to_string(n) + ".html";
     }
 
+    // The question as a real message box would show it.
+    static void saveScreenshot(const TrustQuestion &question, const QString &file)
+    {
+        QMessageBox box(question.icon, question.caption, question.text, QMessageBox::Yes | QMessageBox::No);
+        box.show();
+        QCoreApplication::processEvents();
+        box.grab().save(test::artifactPath(file));
+    }
+
     static const QStringList steps;
 
     UploadDialog *upload = nullptr;
@@ -338,8 +347,7 @@ TEST_F(UploadDialogTest, UntrustedCertificateIsAskedAboutAndStoredOnlyAfterYes)
     EXPECT_EQ(session().settings().certificate, "");
     EXPECT_FALSE(std::filesystem::exists(stored));
 
-    QMessageBox shown(question.icon, question.caption, question.text, question.buttons);
-    shown.grab().save(test::artifactPath(u"upload-trust-certificate.png"_s));
+    saveScreenshot({question.caption, question.text, question.icon}, u"upload-trust-certificate.png"_s);
 
     desktop.buttonAnswers = {QMessageBox::Yes};
     EXPECT_TRUE(upload->upload(1, names));
@@ -383,10 +391,8 @@ TEST_F(UploadDialogTest, TrustQuestionsShowTheFingerprintAndWarnOfAChangedHostKe
         EXPECT_TRUE(question.text.contains(QString::fromStdString(c.request.fingerprint)));
         EXPECT_TRUE(question.text.endsWith(u"?"_s));
         EXPECT_EQ(trustSettingsLine(c.request), c.settingsLine);
-        if (c.request.changed) {
-            QMessageBox shown(question.icon, question.caption, question.text, QMessageBox::Yes | QMessageBox::No);
-            shown.grab().save(test::artifactPath(u"upload-trust-changed-hostkey.png"_s));
-        }
+        if (c.request.changed)
+            saveScreenshot(question, u"upload-trust-changed-hostkey.png"_s);
     }
 }
 
