@@ -615,6 +615,16 @@ void MainWindow::updateControls()
              m_ui->dbeBeschreibung, m_ui->dbeMiete, m_ui->dbeNebenkosten, m_ui->dbeZuMietenAb,
              m_ui->DBCheckBox1})
         editor->setEnabled(editable);
+
+    m_ui->acGenerate->setEnabled(!m_uploadRunning);
+    m_ui->acOptionen->setEnabled(!m_uploadRunning);
+    m_ui->miOptionen->setEnabled(!m_uploadRunning);
+}
+
+void MainWindow::setUploadRunning(bool running)
+{
+    m_uploadRunning = running;
+    updateControls();
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)

@@ -71,6 +71,9 @@ public:
     void acHTMLshowExecute();
     void asFTPuploadExecute();
     void miProjektClick();
+    // An upload began or ended: one generation per upload, and the settings
+    // it reads stay as they are.
+    void setUploadRunning(bool running);
 
 signals:
     // The main window was closed: the program ends.
@@ -98,8 +101,8 @@ private:
     void gridRowChosen(int row);
     void editorEdited();
     void showCurrentRow();
-    // The one place that decides which navigator buttons and editors are
-    // enabled.
+    // The one place that decides which navigator buttons, editors and
+    // commands are enabled.
     void updateControls();
     template<typename Command>
     void command(Command &&run);
@@ -116,6 +119,7 @@ private:
     bool m_shown = false;
     bool m_startupDone = false;
     bool m_syncing = false;
+    bool m_uploadRunning = false;
     int m_belowGridShift = 0; // how far the controls below the grid moved down
     ListingTable *m_boundTable = nullptr;
 };

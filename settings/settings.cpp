@@ -287,6 +287,32 @@ std::string currentShortDate()
     return out.str();
 }
 
+namespace {
+
+void checkWritten(bool written, const std::string &fileName)
+{
+    if (!written)
+        throw Error("nach " + utf8ToCp1252(fileName) + " kann nicht geschrieben werden");
+}
+
+void saveFtpValue(const std::string &fileName, std::string_view key, const std::string &value)
+{
+    createFolders(folderOf(fileName));
+    checkWritten(IniFile(fileName).writeString("FTP", key, value), fileName);
+}
+
+} // namespace
+
+void saveTrustedCertificate(const std::string &fileName, const std::string &fingerprint)
+{
+    saveFtpValue(fileName, "Certificate", fingerprint);
+}
+
+void saveTrustedHostKey(const std::string &fileName, const std::string &fingerprint)
+{
+    saveFtpValue(fileName, "HostKey", fingerprint);
+}
+
 void saveSettings(const std::string &fileName, const Settings &settings,
                   const std::function<std::string()> &today)
 {
@@ -308,8 +334,7 @@ void saveSettings(const std::string &fileName, const Settings &settings,
         }
         written = file.replace(ini);
     }
-    if (!written)
-        throw Error("nach " + utf8ToCp1252(fileName) + " kann nicht geschrieben werden");
+    checkWritten(written, fileName);
 }
 
 } // namespace kaviro

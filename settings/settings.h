@@ -108,4 +108,10 @@ std::string currentShortDate();
 void saveSettings(const std::string &fileName, const Settings &settings,
                   const std::function<std::string()> &today = currentShortDate);
 
+// Writes only the key Certificate (or HostKey) of section FTP: the one
+// value the user chose to trust during an upload, leaving every other key
+// as it stands in the file. A failed write raises the error of saveSettings.
+void saveTrustedCertificate(const std::string &fileName, const std::string &fingerprint);
+void saveTrustedHostKey(const std::string &fileName, const std::string &fingerprint);
+
 } // namespace kaviro

@@ -149,7 +149,7 @@ TEST_F(Publisher, FailuresSayWhatTheDesktopProgramWouldShow)
          "Ung\xC3\xBCltige Sortierung \"Ort AUF\".\n"},
         {"no settings file", sqlite(), "", "--settings " + shellQuoted(m_dir / "fehlt.ini"), 1,
          "Die Einstellungsdatei \"" + (m_dir / "fehlt.ini").string() + "\" wurde nicht gefunden.\n..."},
-        {"unknown argument", sqlite(), "", "--upload-all", 2, "Unbekannter oder unvollst\xC3\xA4ndiger Parameter: --upload-all\n..."},
+        {"unknown argument", sqlite(), "", "--hochladen", 2, "Unbekannter oder unvollst\xC3\xA4ndiger Parameter: --hochladen\n..."},
         {"argument without value", sqlite(), "", "--settings", 2, "Unbekannter oder unvollst\xC3\xA4ndiger Parameter: --settings\n..."},
     };
     for (const Case &c : cases) {
