@@ -391,11 +391,14 @@ void MainWindow::acGenerateExecute()
             return;
         case PublishResult::Outcome::Failed:
             showDefaultError(m_desktop, this, result.message);
+            showUnknownNames(result.unknownNames);
             return;
         case PublishResult::Outcome::PagesWritten:
+        case PublishResult::Outcome::Checked:
             break;
         }
         m_generated = true;
+        showUnknownNames(result.unknownNames);
         const auto answer = m_desktop.messageBox(
             this, u"Information"_s,
             u"Die HTML-Seiten wurden erzeugt.\r\n\r\nWollen Sie sie ansehen ?"_s,
@@ -403,6 +406,15 @@ void MainWindow::acGenerateExecute()
         if (answer == QMessageBox::Yes)
             acHTMLshowExecute();
     });
+}
+
+void MainWindow::showUnknownNames(const QStringList &lines)
+{
+    if (lines.isEmpty())
+        return;
+    m_desktop.messageBox(this, u"Warnung"_s,
+                         u"Die Vorlage enthält Namen, die Kaviro nicht kennt:\r\n\r\n"_s + lines.join(u"\r\n"_s),
+                         QMessageBox::Ok, QMessageBox::Warning);
 }
 
 void MainWindow::acHTMLshowExecute()

@@ -68,6 +68,8 @@ public:
     void acOptionenExecute();
     void acBeendenExecute();
     void acGenerateExecute();
+    // The template check's findings, after a generation.
+    void showUnknownNames(const QStringList &lines);
     void acHTMLshowExecute();
     void asFTPuploadExecute();
     void miProjektClick();

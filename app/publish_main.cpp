@@ -2,8 +2,10 @@
 // scheduled publishing. Loads the settings, connects, opens the table Wohnungen
 // sorted as asked, builds the snapshot of the active listings, writes the
 // pages from the template and prints their names; with --upload it then sends
-// them by FTP like "FTP Upload". Failures print the text the desktop program
-// would show and end with status 1.
+// them by FTP like "FTP Upload". Names in the template that nothing answers
+// are warnings on stderr; --check looks for them and for every error before
+// any page is written, and writes none. Failures print the text the desktop
+// program would show and end with status 1.
 //
 // The terminal speaks UTF-8; the texts of the settings, the generator and the
 // template and every kaviro::Error message are Windows-1252 and are converted
@@ -61,6 +63,7 @@ struct Options {
     std::string settingsFile;
     std::string sort = "Wohnung ASC";
     bool upload = false;
+    bool check = false;
 };
 
 // False after printing the usage: an unknown or incomplete argument.
@@ -73,8 +76,8 @@ bool parseArguments(int argc, char *argv[], Options &options, std::string &info)
             info = arg == "--version" ? publishVersion() : publishUsage(defaultSettingsFile());
             return true;
         }
-        if (arg == "--upload") {
-            options.upload = true;
+        if (arg == "--upload" || arg == "--check") {
+            (arg == "--upload" ? options.upload : options.check) = true;
             continue;
         }
         const bool isSettings = arg == "--settings";
@@ -203,7 +206,11 @@ int publish(const Options &options)
         return 1;
     }
 
-    const PublishResult result = session.generate();
+    const PublishResult result = options.check ? session.checkTemplate() : session.generate();
+    // Beside the outcome, whatever it is; they change the exit status only
+    // where they were asked for.
+    for (const QString &line : result.unknownNames)
+        std::fprintf(stderr, "Warnung: %s\n", line.toStdString().c_str());
     switch (result.outcome) {
     case PublishResult::Outcome::NoTable:
     case PublishResult::Outcome::NoTemplate:
@@ -212,6 +219,11 @@ int publish(const Options &options)
     case PublishResult::Outcome::Failed:
         printError(defaultErrorText(result.message.toStdString()));
         return 1;
+    case PublishResult::Outcome::Checked:
+        if (!result.unknownNames.isEmpty())
+            return 1;
+        std::printf("Einstellungen und Vorlage sind in Ordnung.\n");
+        return 0;
     case PublishResult::Outcome::PagesWritten:
         break;
     }

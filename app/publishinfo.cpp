@@ -6,7 +6,7 @@ namespace kaviro {
 
 std::string publishUsage(const std::string &settingsFile)
 {
-    return "Aufruf: kaviro-publish [--settings DATEI] [--sort \"Feld ASC|DESC\"] [--upload]\n"
+    return "Aufruf: kaviro-publish [--settings DATEI] [--sort \"Feld ASC|DESC\"] [--upload | --check]\n"
            "       kaviro-publish --help | --version\n"
            "\n"
            "Erzeugt die HTML-Seiten der aktiven Wohnungen wie \"HTML erzeugen\" im Programm\n"
@@ -17,6 +17,8 @@ std::string publishUsage(const std::string &settingsFile)
            "  --sort TEXT       die Reihenfolge der Wohnungen, etwa \"Ort DESC\" (Vorgabe:\n"
            "                    \"Wohnung ASC\")\n"
            "  --upload          überträgt die Seiten danach per FTP wie \"FTP Upload\"\n"
+           "  --check           prüft Einstellungen und Vorlage, ohne Seiten zu schreiben;\n"
+           "                    Rückgabewert 1 bei einem Fehler oder einem unbekannten Namen\n"
            "  --help            zeigt diese Hilfe\n"
            "  --version         zeigt Version und Erstellungszeit\n"
            "\n"

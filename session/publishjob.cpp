@@ -4,6 +4,7 @@
 #include "session/messages.h"
 #include "settings/settings.h"
 #include "store/datamodule.h"
+#include "store/snapshot.h"
 #include "store/windows1252.h"
 
 #include <QFileInfo>
@@ -36,32 +37,65 @@ PublishResult failure(PublishResult::Outcome outcome, QString message)
 
 } // namespace
 
+// Loads the template named in the settings and notes its unknown names in
+// result; a failure to return instead when there is no template file.
+std::optional<PublishResult> PublishJob::loadTemplate(const Settings &settings, PublishResult &result)
+{
+    // Without its file the generator would expand no template, or one of
+    // an earlier run, into pages named ".html", "2.html" and so on.
+    const QString templateFile = fromWindows1252(settings.templateFilename);
+    if (!QFileInfo(templateFile).isFile())
+        return failure(PublishResult::Outcome::NoTemplate, QString::fromUtf8(messages::noTemplate).arg(templateFile));
+    m_generator.setTemplateFile(settings.templateFilename);
+    for (const UnknownName &unknown : m_generator.unknownNames())
+        result.unknownNames.append(fromWindows1252(describe(unknown)));
+    return std::nullopt;
+}
+
 PublishResult PublishJob::run(const Settings &settings, char decimalSeparator)
 {
+    PublishResult result;
     try {
         const SnapshotRelease release(m_data);
         if (!m_data.buildWebData())
             return failure(PublishResult::Outcome::NoTable, QString::fromUtf8(messages::noTable));
-        // Without its file the generator would expand no template, or one of
-        // an earlier run, into pages named ".html", "2.html" and so on.
-        const QString templateFile = fromWindows1252(settings.templateFilename);
-        if (!QFileInfo(templateFile).isFile())
-            return failure(PublishResult::Outcome::NoTemplate,
-                           QString::fromUtf8(messages::noTemplate).arg(templateFile));
-        m_generator.setTemplateFile(settings.templateFilename);
+        if (auto failed = loadTemplate(settings, result))
+            return *failed;
         m_generator.setOutputDir(settings.templateOutput);
         m_generator.setMultiPage(settings.multiPage);
         m_generator.setRowsPerPage(settings.rowsPerPage);
         m_generator.setDecimalSeparator(decimalSeparator);
+        const QLocale locale = m_data.locale();
+        m_generator.setDateFormatter([locale](const ListingDateTime &date, const std::string &format) {
+            return formatListingDate(date, format, locale);
+        });
         m_generator.run();
 
-        PublishResult result;
         result.outcome = PublishResult::Outcome::PagesWritten;
         result.pageCount = m_generator.pageNumber();
         result.listingCount = m_data.webDataCount();
         return result;
     } catch (const std::exception &error) {
-        return failure(PublishResult::Outcome::Failed, exceptionText(error));
+        result.outcome = PublishResult::Outcome::Failed;
+        result.message = exceptionText(error);
+        return result;
+    }
+}
+
+PublishResult PublishJob::check(const Settings &settings)
+{
+    PublishResult result;
+    try {
+        if (!m_data.table().isOpen())
+            return failure(PublishResult::Outcome::NoTable, QString::fromUtf8(messages::noTable));
+        if (auto failed = loadTemplate(settings, result))
+            return *failed;
+        result.outcome = PublishResult::Outcome::Checked;
+        return result;
+    } catch (const std::exception &error) {
+        result.outcome = PublishResult::Outcome::Failed;
+        result.message = exceptionText(error);
+        return result;
     }
 }
 
