@@ -1,11 +1,13 @@
 #pragma once
 
 #include "app/recordnavigator.h"
+#include "store/extracolumns.h"
 
 #include <QMainWindow>
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class QDataWidgetMapper;
 
@@ -16,6 +18,7 @@ class MainWindow;
 namespace kaviro {
 
 class Desktop;
+class ExtraFieldsGroup;
 class ListingTable;
 class OptionsDialog;
 class Session;
@@ -87,6 +90,7 @@ private:
     ListingTable *table() const;
     void bindTable();
     void mapEditors();
+    void showExtraFields(const std::vector<ExtraColumn> &columns);
     // Connects with the string given; says so and gives false when that fails.
     bool connectDatabase(const QString &connectionString);
     // Shows the options dialog on the page given. After "OK" with another
@@ -119,6 +123,8 @@ private:
     bool m_startupDone = false;
     bool m_syncing = false;
     int m_belowGridShift = 0; // how far the controls below the grid moved down
+    ExtraFieldsGroup *m_extraFields = nullptr;
+    int m_extraFieldsHeight = 0; // what the window grew by for the group
     ListingTable *m_boundTable = nullptr;
 };
 
