@@ -16,7 +16,11 @@ DataModule::DataModule(QObject *parent)
     });
 }
 
-DataModule::~DataModule() = default;
+DataModule::~DataModule()
+{
+    // The table closes as it goes, after the names it would clear are gone.
+    disconnect(&m_table, nullptr, this, nullptr);
+}
 
 bool DataModule::openTable()
 {
