@@ -2,9 +2,11 @@
 //   case.txt       template=<file>, listings=<file> (default listings.txt,
 //                  may be missing: no listings), multipage=0|1,
 //                  rowsperpage=<n>, separator=<char> (default ","),
-//                  outputslash=1 to give the output folder with a trailing "/"
+//                  outputslash=1 to give the output folder with a trailing "/",
+//                  extras=<name>,<name> the table's extra columns (optional)
 //   listings.txt   one listing per line, its snapshot fields in column order
-//                  separated by tabs, with \r \n \t \\ escapes
+//                  and then its extra columns, separated by tabs, with \r \n
+//                  \t \\ escapes
 //   before/        files already in the output folder (optional)
 //   error.txt      the exact message the run ends with (optional)
 //   expected/      every file the output folder holds afterwards, exact bytes
@@ -35,9 +37,12 @@ const fs::path caseRoot = fs::path(KAVIRO_TEST_DATA_DIR) / "listingpages";
 
 struct MemoryListings : ListingSource {
     WebData rows;
+    std::vector<std::string> extras;
     int webDataCount() const override { return static_cast<int>(rows.size()); }
     const WebDataRow &webDataRow(int index) const override { return rows.at(static_cast<std::size_t>(index)); }
+    const std::vector<std::string> &extraFieldNames() const override { return extras; }
 };
+
 
 std::string unescape(std::string_view field)
 {
@@ -53,6 +58,18 @@ std::string unescape(std::string_view field)
     return out;
 }
 
+std::vector<std::string> splitAt(std::string_view text, char separator)
+{
+    std::vector<std::string> parts;
+    for (std::size_t from = 0;;) {
+        const std::size_t end = text.find(separator, from);
+        parts.push_back(unescape(text.substr(from, end - from)));
+        if (end == std::string_view::npos)
+            return parts;
+        from = end + 1;
+    }
+}
+
 double number(const std::string &text)
 {
     double value = 0;
@@ -60,19 +77,12 @@ double number(const std::string &text)
     return value;
 }
 
-WebData readListings(const fs::path &file)
+WebData readListings(const fs::path &file, std::size_t extraCount)
 {
     WebData rows;
     std::istringstream lines(test::readFile(file));
     for (std::string line; std::getline(lines, line);) {
-        std::vector<std::string> f;
-        for (std::size_t from = 0;;) {
-            const std::size_t tab = line.find('\t', from);
-            f.push_back(unescape(std::string_view(line).substr(from, tab - from)));
-            if (tab == std::string::npos)
-                break;
-            from = tab + 1;
-        }
+        const std::vector<std::string> f = splitAt(line, '\t');
         WebDataRow &row = rows.emplace_back();
         std::size_t field = 0;
         for (std::size_t c = 0; c < listingColumns.size(); ++c) {
@@ -86,6 +96,8 @@ WebData readListings(const fs::path &file)
             else
                 row.texts[slot] = value;
         }
+        for (std::size_t i = 0; i < extraCount; ++i, ++field)
+            row.extras.push_back(field < f.size() ? f[field] : std::string());
     }
     return rows;
 }
@@ -135,8 +147,10 @@ TEST_P(ListingPages, WritesExactPages)
 
     MemoryListings listings;
     const fs::path listingFile = dir / (config.count("listings") ? config["listings"] : "listings.txt");
+    if (config.count("extras"))
+        listings.extras = splitAt(config["extras"], ',');
     if (fs::exists(listingFile))
-        listings.rows = readListings(listingFile);
+        listings.rows = readListings(listingFile, listings.extras.size());
 
     ListingPageGenerator generator(listings);
     std::string error;
