@@ -46,6 +46,13 @@ void printError(std::string text)
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+// The template check's findings; only --check makes them fail the run.
+void printUnknownNames(const PublishResult &result)
+{
+    for (const QString &line : result.unknownNames)
+        std::fprintf(stderr, "Warnung: %s\n", line.toStdString().c_str());
+}
+
 bool isRegularFile(const std::string &path)
 {
     struct stat info {};
@@ -207,10 +214,6 @@ int publish(const Options &options)
     }
 
     const PublishResult result = options.check ? session.checkTemplate() : session.generate();
-    // Beside the outcome, whatever it is; they change the exit status only
-    // where they were asked for.
-    for (const QString &line : result.unknownNames)
-        std::fprintf(stderr, "Warnung: %s\n", line.toStdString().c_str());
     switch (result.outcome) {
     case PublishResult::Outcome::NoTable:
     case PublishResult::Outcome::NoTemplate:
@@ -218,13 +221,16 @@ int publish(const Options &options)
         return 1;
     case PublishResult::Outcome::Failed:
         printError(defaultErrorText(result.message.toStdString()));
+        printUnknownNames(result);
         return 1;
     case PublishResult::Outcome::Checked:
+        printUnknownNames(result);
         if (!result.unknownNames.isEmpty())
             return 1;
         std::printf("Einstellungen und Vorlage sind in Ordnung.\n");
         return 0;
     case PublishResult::Outcome::PagesWritten:
+        printUnknownNames(result);
         break;
     }
     for (int page = 1; page <= result.pageCount; ++page)

@@ -467,7 +467,8 @@ void ListingPageGenerator::beginPage(int pageNumber)
 {
     if (m_pageFile->isOpen())
         throw Error("Internal error. Outpust stream already exist.");
-    m_pageFile->open(pageFileName(pageNumber));
+    if (m_writesPages)
+        m_pageFile->open(pageFileName(pageNumber));
 }
 
 void ListingPageGenerator::endPage(int)

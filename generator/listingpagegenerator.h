@@ -62,6 +62,10 @@ public:
     void setDecimalSeparator(char separator) { m_decimalSeparator = separator; }
     char decimalSeparator() const { return m_decimalSeparator; }
 
+    // Off: a run expands the template as usual and writes no file, to find
+    // the errors a run would meet.
+    void setWritesPages(bool on) { m_writesPages = on; }
+
     // Formats a date for a macro's "format" parameter (Windows-1252); without
     // one the parameter is ignored and the snapshot's text used.
     using DateFormatter = std::function<std::string(const ListingDateTime &date, const std::string &format)>;
@@ -107,6 +111,7 @@ private:
     std::int32_t m_rowsPerPage = 0;
     char m_decimalSeparator = '.';
     DateFormatter m_dateFormatter;
+    bool m_writesPages = true;
 };
 
 } // namespace kaviro

@@ -37,30 +37,32 @@ PublishResult failure(PublishResult::Outcome outcome, QString message)
 
 } // namespace
 
-// Loads the template named in the settings and notes its unknown names in
-// result; a failure to return instead when there is no template file.
-std::optional<PublishResult> PublishJob::loadTemplate(const Settings &settings, PublishResult &result)
+PublishResult PublishJob::run(const Settings &settings, char decimalSeparator)
 {
-    // Without its file the generator would expand no template, or one of
-    // an earlier run, into pages named ".html", "2.html" and so on.
-    const QString templateFile = fromWindows1252(settings.templateFilename);
-    if (!QFileInfo(templateFile).isFile())
-        return failure(PublishResult::Outcome::NoTemplate, QString::fromUtf8(messages::noTemplate).arg(templateFile));
-    m_generator.setTemplateFile(settings.templateFilename);
-    for (const UnknownName &unknown : m_generator.unknownNames())
-        result.unknownNames.append(fromWindows1252(describe(unknown)));
-    return std::nullopt;
+    return publish(settings, decimalSeparator, true);
 }
 
-PublishResult PublishJob::run(const Settings &settings, char decimalSeparator)
+PublishResult PublishJob::check(const Settings &settings, char decimalSeparator)
+{
+    return publish(settings, decimalSeparator, false);
+}
+
+PublishResult PublishJob::publish(const Settings &settings, char decimalSeparator, bool writePages)
 {
     PublishResult result;
     try {
         const SnapshotRelease release(m_data);
         if (!m_data.buildWebData())
             return failure(PublishResult::Outcome::NoTable, QString::fromUtf8(messages::noTable));
-        if (auto failed = loadTemplate(settings, result))
-            return *failed;
+        // Without its file the generator would expand no template, or one of
+        // an earlier run, into pages named ".html", "2.html" and so on.
+        const QString templateFile = fromWindows1252(settings.templateFilename);
+        if (!QFileInfo(templateFile).isFile())
+            return failure(PublishResult::Outcome::NoTemplate,
+                           QString::fromUtf8(messages::noTemplate).arg(templateFile));
+        m_generator.setTemplateFile(settings.templateFilename);
+        for (const UnknownName &unknown : m_generator.unknownNames())
+            result.unknownNames.append(fromWindows1252(describe(unknown)));
         m_generator.setOutputDir(settings.templateOutput);
         m_generator.setMultiPage(settings.multiPage);
         m_generator.setRowsPerPage(settings.rowsPerPage);
@@ -69,28 +71,16 @@ PublishResult PublishJob::run(const Settings &settings, char decimalSeparator)
         m_generator.setDateFormatter([locale](const ListingDateTime &date, const std::string &format) {
             return formatListingDate(date, format, locale);
         });
+        m_generator.setWritesPages(writePages);
+        struct WritesPagesAgain {
+            ListingPageGenerator &generator;
+            ~WritesPagesAgain() { generator.setWritesPages(true); }
+        } again{m_generator};
         m_generator.run();
 
-        result.outcome = PublishResult::Outcome::PagesWritten;
-        result.pageCount = m_generator.pageNumber();
+        result.outcome = writePages ? PublishResult::Outcome::PagesWritten : PublishResult::Outcome::Checked;
+        result.pageCount = writePages ? m_generator.pageNumber() : 0;
         result.listingCount = m_data.webDataCount();
-        return result;
-    } catch (const std::exception &error) {
-        result.outcome = PublishResult::Outcome::Failed;
-        result.message = exceptionText(error);
-        return result;
-    }
-}
-
-PublishResult PublishJob::check(const Settings &settings)
-{
-    PublishResult result;
-    try {
-        if (!m_data.table().isOpen())
-            return failure(PublishResult::Outcome::NoTable, QString::fromUtf8(messages::noTable));
-        if (auto failed = loadTemplate(settings, result))
-            return *failed;
-        result.outcome = PublishResult::Outcome::Checked;
         return result;
     } catch (const std::exception &error) {
         result.outcome = PublishResult::Outcome::Failed;

@@ -4,8 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
 namespace kaviro {
 
 class DataModule;
@@ -38,12 +36,12 @@ public:
     PublishJob(DataModule &data, ListingPageGenerator &generator) : m_data(data), m_generator(generator) {}
 
     PublishResult run(const Settings &settings, char decimalSeparator);
-    // Reads the template as run() would and checks its names against the
-    // open table, writing no page: Checked, or the failure run() would give.
-    PublishResult check(const Settings &settings);
+    // Goes the same road and writes no page: Checked, or the failure a run
+    // would give.
+    PublishResult check(const Settings &settings, char decimalSeparator);
 
 private:
-    std::optional<PublishResult> loadTemplate(const Settings &settings, PublishResult &result);
+    PublishResult publish(const Settings &settings, char decimalSeparator, bool writePages);
 
     DataModule &m_data;
     ListingPageGenerator &m_generator;

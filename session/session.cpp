@@ -51,7 +51,7 @@ PublishResult Session::generate()
 
 PublishResult Session::checkTemplate()
 {
-    return PublishJob(m_data, m_generator).check(m_settings);
+    return PublishJob(m_data, m_generator).check(m_settings, pageDecimalSeparator(QLocale::system()));
 }
 
 Uploader::PageFileName Session::pageFileNames() const

@@ -144,7 +144,7 @@ TEST_F(Publisher, FailuresSayWhatTheDesktopProgramWouldShow)
         {"template missing", sqlite(), (m_dir / "fehlt.templ").string(), "", 1,
          "Die Vorlagendatei \"" + (m_dir / "fehlt.templ").string() + "\" wurde nicht gefunden.\n..."},
         {"generator error, with the error box's \".\"", sqlite(), (m_dir / "fehler.templ").string(), "", 1,
-         "Unkown IF Tag : header.\n"},
+         "Unkown IF Tag : header.\nWarnung: Zeile 2: unbekannte Bedingung \"header\"\n"},
         {"malformed sort", sqlite(), "", settingsArgument() + " --sort 'Ort AUF'", 1,
          "Ung\xC3\xBCltige Sortierung \"Ort AUF\".\n"},
         {"no settings file", sqlite(), "", "--settings " + shellQuoted(m_dir / "fehlt.ini"), 1,
@@ -172,6 +172,48 @@ TEST_F(Publisher, FailuresSayWhatTheDesktopProgramWouldShow)
         if (pageBegun) {
             EXPECT_EQ(readFile(html() / "fehler.html"), "Seite 1");
         }
+    }
+}
+
+TEST_F(Publisher, WarnsOfUnknownNamesAndChecksWithoutWritingPages)
+{
+    writeFile(m_dir / "tippfehler.templ", "<repeat name=Loop>\r\n<p><macro name=Wohnug/></p>\r\n</repeat name=Loop>\r\n");
+    const std::string warning = "Warnung: Zeile 2: unbekanntes Makro \"Wohnug\"\n";
+
+    // Generating: the pages are written all the same, the status stays 0.
+    writeSettings(sqlite(), false, (m_dir / "tippfehler.templ").string());
+    Result result = publish(settingsArgument());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, warning);
+    EXPECT_EQ(readFile(html() / "tippfehler.html"), "<p></p>\r\n<p></p>\r\n");
+
+    struct Case {
+        const char *what;
+        std::string connection;
+        std::string templateFile;
+        int status;
+        std::string out, err;
+    } cases[] = {
+        {"a clean template", sqlite(), (m_dir / "liste.templ").string(), 0,
+         "Einstellungen und Vorlage sind in Ordnung.\n", ""},
+        {"an unknown name", sqlite(), (m_dir / "tippfehler.templ").string(), 1, "", warning},
+        {"no table", "", (m_dir / "liste.templ").string(), 1, "",
+         "Es wurden keine HTML-Seiten erzeugt, weil keine Tabelle mit Wohnungen ge\xC3\xB6" "ffnet ist.\n"
+         "Pr\xC3\xBC" "fen Sie die Einstellung in den Datenbankoptionen.\n"},
+        {"an error of the run, with the error box's \".\"", sqlite(), (m_dir / "kaputt.templ").string(), 1, "",
+         "Error in template: 1 loops were not closed.\n"},
+    };
+    writeFile(m_dir / "kaputt.templ", "<repeat name=Loop>\r\n<p><macro name=Wohnung/></p>\r\n");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(html());
+        fs::create_directories(html());
+        writeSettings(c.connection, false, c.templateFile);
+        result = publish(settingsArgument() + " --check");
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+        EXPECT_TRUE(fs::is_empty(html()));
     }
 }
 
