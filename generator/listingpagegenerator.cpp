@@ -407,7 +407,8 @@ bool ListingPageGenerator::fieldMacroValue(const std::string &name, const String
 }
 
 // A number counts as set when it is not 0: the snapshot keeps a null number
-// as 0.0.
+// as 0.0. A name that is no field of this table is not set, so that one
+// template serves tables with and without a column.
 bool ListingPageGenerator::isFieldSet(const std::string &name) const
 {
     if (const ListingColumn *column = macroColumn(name); column && isSnapshotNumber(*column)) {
@@ -415,9 +416,7 @@ bool ListingPageGenerator::isFieldSet(const std::string &name) const
         return currentRow().numbers[slot] != 0.0;
     }
     std::string value;
-    if (!fieldMacroValue(name, StringParameters(), value))
-        throw Error("Unbekanntes Feld \"" + name + "\" in der Bedingung \"Gesetzt\"");
-    return !value.empty();
+    return fieldMacroValue(name, StringParameters(), value) && !value.empty();
 }
 
 void ListingPageGenerator::evaluateCondition(const std::string &name, const StringParameters &tagParams,

@@ -8,6 +8,8 @@ namespace kaviro {
 
 namespace {
 
+const std::string fieldSetCondition = "Gesetzt";
+
 bool contains(const std::vector<std::string> &names, const std::string &name)
 {
     return std::find(names.begin(), names.end(), name) != names.end();
@@ -40,7 +42,7 @@ public:
     }
 
 private:
-    enum class Block { None, Comment, Params, Code };
+    enum class Block { None, Comment, Params, Code, AbsentField };
 
     bool isExamined(const std::string &word) const
     {
@@ -51,6 +53,8 @@ private:
             return word == "/params" || word == "comment";
         case Block::Code:
             return word == "/code" || word == "comment";
+        case Block::AbsentField:
+            return word == "else" || word == "/if" || word == "comment";
         case Block::None:
             break;
         }
@@ -74,6 +78,9 @@ private:
             m_block = word == "params" ? Block::Params : Block::Code;
         } else if (word == "/params" || word == "/code") {
             m_block = Block::None;
+        } else if (word == "else" || word == "/if") {
+            if (name && *name == fieldSetCondition)
+                m_block = Block::None;
         } else if (name && !name->empty()) {
             if (word == "macro")
                 note(UnknownName::Kind::Macro, *name, m_known.macros, open);
@@ -87,10 +94,9 @@ private:
     void lookAtCondition(const std::string &name, const StringParameters &params, std::size_t open)
     {
         note(UnknownName::Kind::Condition, name, m_known.conditions, open);
-        if (name != "Gesetzt")
-            return;
         const std::string *field = params.find("feld");
-        note(UnknownName::Kind::Field, field ? *field : std::string(), m_known.fields, open);
+        if (name == fieldSetCondition && !contains(m_known.fields, field ? *field : std::string()))
+            m_block = Block::AbsentField;
     }
 
     void note(UnknownName::Kind kind, const std::string &name, const std::vector<std::string> &known,
@@ -133,9 +139,6 @@ std::string describe(const UnknownName &unknown)
         break;
     case UnknownName::Kind::Loop:
         what = "unbekannte Schleife";
-        break;
-    case UnknownName::Kind::Field:
-        what = "unbekanntes Feld f\xFCr \"Gesetzt\"";
         break;
     }
     return "Zeile " + std::to_string(unknown.line) + ": " + what + " \"" + unknown.name + "\"";

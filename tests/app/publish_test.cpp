@@ -217,4 +217,28 @@ TEST_F(Publisher, WarnsOfUnknownNamesAndChecksWithoutWritingPages)
     }
 }
 
+TEST_F(Publisher, TheDemoTemplateServesTablesWithAndWithoutFurtherColumns)
+{
+    const std::string demo = std::string(KAVIRO_SOURCE_DIR) + "/examples/wohnungen.templ";
+    writeSettings(sqlite(), false, demo);
+    Result result = publish(settingsArgument() + " --check");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+
+    const std::string extras = std::string(KAVIRO_SOURCE_DIR) + "/examples/weitere-angaben-sqlite.sql";
+    writeFile(m_dir / "werte.sql", "UPDATE \"Wohnungen\" SET \"Zimmer\" = 2, \"Energieausweis\" = "
+                                   "'Bedarfsausweis', \"Energiekennwert\" = 88.5, \"Baujahr\" = 1998 "
+                                   "WHERE \"Ort\" = 'Aachen';");
+    const std::string alter = "sqlite3 " + shellQuoted(db()) + " < " + shellQuoted(extras) + " && sqlite3 " +
+                              shellQuoted(db()) + " < " + shellQuoted(m_dir / "werte.sql");
+    ASSERT_EQ(std::system(alter.c_str()), 0);
+    result = publish(settingsArgument(), "de_DE.UTF-8");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    const std::string page = readFile(html() / "wohnungen.html");
+    EXPECT_NE(page.find("<tr><th>Zimmer</th><td>2</td></tr>"), std::string::npos);
+    EXPECT_NE(page.find("Bedarfsausweis: 88,5 kWh/(m\xB2\xB7" "a), , Baujahr 1998, Effizienzklasse </p>"),
+              std::string::npos);
+}
+
 } // namespace
