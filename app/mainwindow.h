@@ -1,11 +1,13 @@
 #pragma once
 
 #include "app/recordnavigator.h"
+#include "store/extracolumns.h"
 
 #include <QMainWindow>
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class QDataWidgetMapper;
 
@@ -16,6 +18,7 @@ class MainWindow;
 namespace kaviro {
 
 class Desktop;
+class ExtraFieldsGroup;
 class ListingTable;
 class OptionsDialog;
 class Session;
@@ -68,6 +71,8 @@ public:
     void acOptionenExecute();
     void acBeendenExecute();
     void acGenerateExecute();
+    // The template check's findings, after a generation.
+    void showUnknownNames(const QStringList &lines);
     void acHTMLshowExecute();
     void asFTPuploadExecute();
     void miProjektClick();
@@ -88,6 +93,7 @@ private:
     ListingTable *table() const;
     void bindTable();
     void mapEditors();
+    void showExtraFields(const std::vector<ExtraColumn> &columns);
     // Connects with the string given; says so and gives false when that fails.
     bool connectDatabase(const QString &connectionString);
     // Shows the options dialog on the page given. After "OK" with another
@@ -121,6 +127,8 @@ private:
     bool m_syncing = false;
     bool m_uploadRunning = false;
     int m_belowGridShift = 0; // how far the controls below the grid moved down
+    ExtraFieldsGroup *m_extraFields = nullptr;
+    int m_extraFieldsHeight = 0; // what the window grew by for the group
     ListingTable *m_boundTable = nullptr;
 };
 

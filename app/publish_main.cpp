@@ -3,8 +3,11 @@
 // sorted as asked, builds the snapshot of the active listings, writes the
 // pages from the template and prints their names; with --upload it then sends
 // them by FTP or SFTP like "FTP Upload" (--upload-all: every page, also the
-// unchanged ones), and SIGINT or SIGTERM cancel that upload. Failures print
-// the text the desktop program would show and end with status 1.
+// unchanged ones), and SIGINT or SIGTERM cancel that upload. Names in the
+// template that nothing answers are warnings on stderr; --check looks for
+// them and for every error before any page is written, and writes none.
+// Failures print the text the desktop program would show and end with
+// status 1.
 //
 // The terminal speaks UTF-8; the texts of the settings, the generator and the
 // template and every kaviro::Error message are Windows-1252 and are converted
@@ -49,6 +52,13 @@ void printError(std::string text)
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+// The template check's findings; only --check makes them fail the run.
+void printUnknownNames(const PublishResult &result)
+{
+    for (const QString &line : result.unknownNames)
+        std::fprintf(stderr, "Warnung: %s\n", line.toStdString().c_str());
+}
+
 bool isRegularFile(const std::string &path)
 {
     struct stat info {};
@@ -67,6 +77,7 @@ struct Options {
     std::string sort = "Wohnung ASC";
     bool upload = false;
     bool uploadAll = false;
+    bool check = false;
 };
 
 // False after printing the usage: an unknown or incomplete argument.
@@ -82,6 +93,10 @@ bool parseArguments(int argc, char *argv[], Options &options, std::string &info)
         if (arg == "--upload" || arg == "--upload-all") {
             options.upload = true;
             options.uploadAll = options.uploadAll || arg == "--upload-all";
+            continue;
+        }
+        if (arg == "--check") {
+            options.check = true;
             continue;
         }
         const bool isSettings = arg == "--settings";
@@ -273,7 +288,7 @@ int publish(const Options &options)
         return 1;
     }
 
-    const PublishResult result = session.generate();
+    const PublishResult result = options.check ? session.checkTemplate() : session.generate();
     switch (result.outcome) {
     case PublishResult::Outcome::NoTable:
     case PublishResult::Outcome::NoTemplate:
@@ -281,8 +296,16 @@ int publish(const Options &options)
         return 1;
     case PublishResult::Outcome::Failed:
         printError(defaultErrorText(result.message.toStdString()));
+        printUnknownNames(result);
         return 1;
+    case PublishResult::Outcome::Checked:
+        printUnknownNames(result);
+        if (!result.unknownNames.isEmpty())
+            return 1;
+        std::printf("Einstellungen und Vorlage sind in Ordnung.\n");
+        return 0;
     case PublishResult::Outcome::PagesWritten:
+        printUnknownNames(result);
         break;
     }
     for (int page = 1; page <= result.pageCount; ++page)

@@ -21,6 +21,9 @@ namespace kaviro {
 namespace {
 
 const std::string listingLoop = "Loop";
+const std::string fieldSetCondition = "Gesetzt";
+const char *const pageMacros[] = {"FileName", "PageNum", "TotalPageNum"};
+const char *const pageConditions[] = {"Header", "Footer", "MultiPage", "PageExist"};
 
 void appendHtmlLineBreaks(std::string_view text, std::string &out)
 {
@@ -214,10 +217,70 @@ const WebDataRow &ListingPageGenerator::currentRow() const
     return m_listings.webDataRow(loopCounterByName(listingLoop));
 }
 
+TemplateNames ListingPageGenerator::answeredNames() const
+{
+    TemplateNames names;
+    for (const ListingColumn &column : listingColumns) {
+        if (!column.macro.empty())
+            names.fields.emplace_back(column.macro);
+    }
+    const std::vector<std::string> &extras = m_listings.extraFieldNames();
+    names.fields.insert(names.fields.end(), extras.begin(), extras.end());
+    names.macros = names.fields;
+    names.macros.insert(names.macros.end(), std::begin(pageMacros), std::end(pageMacros));
+    names.conditions.assign(std::begin(pageConditions), std::end(pageConditions));
+    names.conditions.push_back(fieldSetCondition);
+    names.loops.push_back(listingLoop);
+    return names;
+}
+
+// The value of a field of the current listing, by macro name; false for a
+// name that is no field. The listing columns come first, then the extra ones.
+bool ListingPageGenerator::fieldMacroValue(const std::string &name, const StringParameters &tagParams,
+                                           std::string &value) const
+{
+    if (const ListingColumn *column = macroColumn(name)) {
+        const WebDataRow &row = currentRow();
+        const std::string *format = tagParams.find("format");
+        const int dateSlot = snapshotDateSlot(std::size_t(column - listingColumns.data()));
+        if (format && dateSlot >= 0 && m_dateFormatter) {
+            const ListingDateTime &date = row.dates[std::size_t(dateSlot)];
+            value = date.isNull() ? std::string() : m_dateFormatter(date, *format);
+        } else {
+            setMacroValue(*column, row, m_decimalSeparator, value);
+        }
+        return true;
+    }
+    const std::vector<std::string> &extras = m_listings.extraFieldNames();
+    const auto extra = std::find(extras.begin(), extras.end(), name);
+    if (extra == extras.end())
+        return false;
+    const WebDataRow &row = currentRow();
+    const auto index = std::size_t(extra - extras.begin());
+    value = index < row.extras.size() ? row.extras[index] : std::string();
+    return true;
+}
+
+// A number counts as set when it is not 0: the snapshot keeps a null number
+// as 0.0. A name that is no field of this table is not set, so that one
+// template serves tables with and without a column.
+bool ListingPageGenerator::isFieldSet(const std::string &name) const
+{
+    if (const ListingColumn *column = macroColumn(name); column && isSnapshotNumber(*column)) {
+        const auto slot = std::size_t(snapshotSlot(std::size_t(column - listingColumns.data())));
+        return currentRow().numbers[slot] != 0.0;
+    }
+    std::string value;
+    return fieldMacroValue(name, StringParameters(), value) && !value.empty();
+}
+
 void ListingPageGenerator::evaluateCondition(const std::string &name, const StringParameters &tagParams,
                                              bool &result)
 {
-    if (name == "Header") {
+    if (name == fieldSetCondition) {
+        const std::string *field = tagParams.find("feld");
+        result = isFieldSet(field ? *field : std::string());
+    } else if (name == "Header") {
         result = pageNumber() == 1;
     } else if (name == "Footer") {
         result = pageNumber() == pageCount();
@@ -244,15 +307,14 @@ void ListingPageGenerator::getMacroValue(const std::string &name, const StringPa
                                          std::string &value, bool &)
 {
     using namespace std::string_view_literals;
-    if (const ListingColumn *column = macroColumn(name)) {
-        setMacroValue(*column, currentRow(), m_decimalSeparator, value);
-    } else if (name == "FileName"sv) {
+    if (name == "FileName"sv)
         value = fileNamePart(pageFileName(pageAtOffset(tagParams)));
-    } else if (name == "PageNum"sv) {
+    else if (name == "PageNum"sv)
         value = std::to_string(pageAtOffset(tagParams));
-    } else if (name == "TotalPageNum"sv) {
+    else if (name == "TotalPageNum"sv)
         value = std::to_string(pageCount());
-    }
+    else
+        fieldMacroValue(name, tagParams, value);
 }
 
 void ListingPageGenerator::runStarting()
@@ -261,7 +323,9 @@ void ListingPageGenerator::runStarting()
     // An empty folder would put the pages into the root folder.
     if (m_outputDir.empty())
         throw Error("Kein Ausgabeordner eingestellt.");
-    m_pages->start(cp1252ToUtf8(m_outputDir), m_templateFileName);
+    // A check run touches no file, its record included.
+    if (m_writesPages)
+        m_pages->start(cp1252ToUtf8(m_outputDir), m_templateFileName);
 }
 
 bool ListingPageGenerator::failing() const
@@ -274,6 +338,8 @@ bool ListingPageGenerator::failing() const
 
 void ListingPageGenerator::runFinished()
 {
+    if (!m_writesPages)
+        return;
     if (failing() || stopRequest())
         m_pages->discard();
     else
@@ -284,7 +350,8 @@ void ListingPageGenerator::beginPage(int pageNumber)
 {
     if (m_pages->pageOpen())
         throw Error("Internal error. Outpust stream already exist.");
-    m_pages->openPage(pageFileName(pageNumber));
+    if (m_writesPages)
+        m_pages->openPage(pageFileName(pageNumber));
 }
 
 void ListingPageGenerator::endPage(int)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "generator/listingsource.h"
+#include "generator/templatecheck.h"
 #include "generator/templateengine.h"
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,10 +30,11 @@ std::string htmlLineBreaks(std::string_view text);
 //
 // Template vocabulary: the loop "Loop" (one iteration per listing); the
 // macros of the listing columns (listingColumns: Wohnung, Flaeche, Strasse,
-// PLZ, Ort, Beschreibung, Miete and Nebenkosten), only inside "Loop";
-// FileName and PageNum (optional "offset"),
-// TotalPageNum; the conditions Header, Footer, MultiPage and PageExist
-// (optional "offset").
+// PLZ, Ort, Beschreibung, Miete, Nebenkosten and ZuMietenAb, the last with
+// an optional date "format") and of the source's extra columns, only inside
+// "Loop"; FileName and PageNum (optional "offset"), TotalPageNum; the
+// conditions Header, Footer, MultiPage, PageExist (optional "offset") and
+// Gesetzt ("feld": a field of the current listing is not empty).
 //
 // All texts, file names included, are Windows-1252 like the settings they
 // come from; a name is converted to the file system's UTF-8 only when a file
@@ -56,6 +59,20 @@ public:
     // The user's decimal separator, used by the number macros.
     void setDecimalSeparator(char separator) { m_decimalSeparator = separator; }
     char decimalSeparator() const { return m_decimalSeparator; }
+
+    // Off: a run expands the template as usual and writes no file, to find
+    // the errors a run would meet.
+    void setWritesPages(bool on) { m_writesPages = on; }
+
+    // Formats a date for a macro's "format" parameter (Windows-1252); without
+    // one the parameter is ignored and the snapshot's text used.
+    using DateFormatter = std::function<std::string(const ListingDateTime &date, const std::string &format)>;
+    void setDateFormatter(DateFormatter formatter) { m_dateFormatter = std::move(formatter); }
+
+    // Every name this generator answers, the source's extra columns included.
+    TemplateNames answeredNames() const;
+    // The unknown names of the loaded template.
+    std::vector<UnknownName> unknownNames() const { return checkTemplateNames(templateText(), answeredNames()); }
 
     // Full name of page n: the output folder, "/", the template's name with
     // ".html" for its extension, n before ".html" when n > 1.
@@ -82,6 +99,8 @@ private:
     std::int32_t effectiveRowsPerPage() const;
     const WebDataRow &currentRow() const;
     bool failing() const;
+    bool fieldMacroValue(const std::string &name, const StringParameters &tagParams, std::string &value) const;
+    bool isFieldSet(const std::string &name) const;
 
     const ListingSource &m_listings;
     std::unique_ptr<PageFolder> m_pages;
@@ -91,6 +110,8 @@ private:
     bool m_multiPage = false;
     std::int32_t m_rowsPerPage = 0;
     char m_decimalSeparator = '.';
+    DateFormatter m_dateFormatter;
+    bool m_writesPages = true;
 };
 
 } // namespace kaviro

@@ -1,6 +1,7 @@
 #include "store/datamodule.h"
 
 #include "store/snapshot.h"
+#include "store/windows1252.h"
 
 namespace kaviro {
 
@@ -8,9 +9,18 @@ DataModule::DataModule(QObject *parent)
     : QObject(parent), m_table(m_connection), m_clock([] { return QDateTime::currentDateTime(); })
 {
     m_table.setBeforePost([this](ListingTable &table) { tableBeforePost(table); });
+    connect(&m_table, &ListingTable::activeChanged, this, [this] {
+        m_extraFieldNames.clear();
+        for (const ExtraColumn &extra : m_table.extraColumns())
+            m_extraFieldNames.push_back(toWindows1252(extra.name));
+    });
 }
 
-DataModule::~DataModule() = default;
+DataModule::~DataModule()
+{
+    // The table closes as it goes, after the names it would clear are gone.
+    disconnect(&m_table, nullptr, this, nullptr);
+}
 
 bool DataModule::openTable()
 {
@@ -37,7 +47,8 @@ bool DataModule::buildWebData()
     m_table.checkBrowseMode();
     // Read beside the model, with the table's own filter and order: the
     // table is never filtered, and bound views see nothing of the build.
-    m_webData = readSnapshot(m_connection.database(), m_table.query(), m_table.sort(), m_table.filter(), m_locale);
+    m_webData = readSnapshot(m_connection.database(), m_table.query(), m_table.extraColumns(), m_table.sort(),
+                             m_table.filter(), m_locale);
     m_webDataCount = int(m_webData.size());
     m_table.first();
     return true;

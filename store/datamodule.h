@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kaviro {
 
@@ -39,6 +40,8 @@ public:
     // Valid for 0 <= index < webDataCount() between a build and the next clear.
     const WebDataRow &webDataRow(int index) const override { return m_webData[std::size_t(index)]; }
     void getWebDataRow(int index, WebDataRow &row) const { row = webDataRow(index); }
+    // The open table's extra columns, in the order of each row's extras.
+    const std::vector<std::string> &extraFieldNames() const override { return m_extraFieldNames; }
     const WebData &webData() const { return m_webData; }
 
     // The locale the snapshot writes ZuMietenAb in; the system's by default.
@@ -56,6 +59,7 @@ private:
     ListingTable m_table;
     WebData m_webData;
     int m_webDataCount = 0;
+    std::vector<std::string> m_extraFieldNames;
     QLocale m_locale = QLocale::system();
     std::function<QDateTime()> m_clock;
 };

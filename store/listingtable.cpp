@@ -75,6 +75,9 @@ void ListingTable::open()
             m_columnIndex[i] = m_query->fieldIndex(QString::fromLatin1(listingColumns[i].name));
             kinds[std::size_t(m_columnIndex[i])] = listingColumns[i].kind;
         }
+        m_extras = kaviro::extraColumns(m_connection.database(), *m_query);
+        for (const ExtraColumn &extra : m_extras)
+            kinds[std::size_t(m_query->fieldIndex(extra.name))] = extra.kind;
         m_model->setKinds(std::move(kinds));
         reselect();
         any = anyRow();
@@ -82,6 +85,7 @@ void ListingTable::open()
         delete m_model;
         m_model = nullptr;
         m_query.reset();
+        m_extras.clear();
         m_stale = false;
         throw Error(openError);
     }
@@ -112,6 +116,7 @@ void ListingTable::close()
     m_model = nullptr;
     --m_internal;
     m_query.reset();
+    m_extras.clear();
     m_stale = false;
     m_state = State::Inactive;
     m_modified = false;

@@ -2,9 +2,11 @@
 //   case.txt       template=<file>, listings=<file> (default listings.txt,
 //                  may be missing: no listings), multipage=0|1,
 //                  rowsperpage=<n>, separator=<char> (default ","),
-//                  outputslash=1 to give the output folder with a trailing "/"
+//                  outputslash=1 to give the output folder with a trailing "/",
+//                  extras=<name>,<name> the table's extra columns (optional)
 //   listings.txt   one listing per line, its snapshot fields in column order
-//                  separated by tabs, with \r \n \t \\ escapes
+//                  and then its extra columns, separated by tabs, with \r \n
+//                  \t \\ escapes
 //   before/        files already in the output folder (optional)
 //   error.txt      the exact message the run ends with (optional); a failed
 //                  run leaves the folder as before/ had it
@@ -38,6 +40,7 @@ const fs::path caseRoot = fs::path(KAVIRO_TEST_DATA_DIR) / "listingpages";
 
 using test::MemoryListings;
 
+
 std::string unescape(std::string_view field)
 {
     std::string out;
@@ -52,6 +55,18 @@ std::string unescape(std::string_view field)
     return out;
 }
 
+std::vector<std::string> splitAt(std::string_view text, char separator)
+{
+    std::vector<std::string> parts;
+    for (std::size_t from = 0;;) {
+        const std::size_t end = text.find(separator, from);
+        parts.push_back(unescape(text.substr(from, end - from)));
+        if (end == std::string_view::npos)
+            return parts;
+        from = end + 1;
+    }
+}
+
 double number(const std::string &text)
 {
     double value = 0;
@@ -59,19 +74,12 @@ double number(const std::string &text)
     return value;
 }
 
-WebData readListings(const fs::path &file)
+WebData readListings(const fs::path &file, std::size_t extraCount)
 {
     WebData rows;
     std::istringstream lines(test::readFile(file));
     for (std::string line; std::getline(lines, line);) {
-        std::vector<std::string> f;
-        for (std::size_t from = 0;;) {
-            const std::size_t tab = line.find('\t', from);
-            f.push_back(unescape(std::string_view(line).substr(from, tab - from)));
-            if (tab == std::string::npos)
-                break;
-            from = tab + 1;
-        }
+        const std::vector<std::string> f = splitAt(line, '\t');
         WebDataRow &row = rows.emplace_back();
         std::size_t field = 0;
         for (std::size_t c = 0; c < listingColumns.size(); ++c) {
@@ -85,6 +93,8 @@ WebData readListings(const fs::path &file)
             else
                 row.texts[slot] = value;
         }
+        for (std::size_t i = 0; i < extraCount; ++i, ++field)
+            row.extras.push_back(field < f.size() ? f[field] : std::string());
     }
     return rows;
 }
@@ -135,8 +145,10 @@ TEST_P(ListingPages, WritesExactPages)
 
     MemoryListings listings;
     const fs::path listingFile = dir / (config.count("listings") ? config["listings"] : "listings.txt");
+    if (config.count("extras"))
+        listings.extras = splitAt(config["extras"], ',');
     if (fs::exists(listingFile))
-        listings.rows = readListings(listingFile);
+        listings.rows = readListings(listingFile, listings.extras.size());
 
     ListingPageGenerator generator(listings);
     std::string error;

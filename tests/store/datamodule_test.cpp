@@ -226,7 +226,7 @@ TEST_P(DataModuleTest, SnapshotIsReadBesideTheModel)
     DataModule headless;
     connect(headless, false);
     const QSqlDatabase db = headless.connection().database();
-    const WebData rows = readSnapshot(db, ListingQuery::forTable(db), u"Ort DESC"_s, QString(), german);
+    const WebData rows = readSnapshot(db, ListingQuery::forTable(db), {}, u"Ort DESC"_s, QString(), german);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].text("Ort"), "K\xF6ln");
     EXPECT_EQ(rows[1].text("Wohnung"), "Erdgeschoss");
