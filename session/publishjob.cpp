@@ -59,6 +59,7 @@ PublishResult PublishJob::run(const Settings &settings, char decimalSeparator)
         result.outcome = PublishResult::Outcome::PagesWritten;
         result.pageCount = m_generator.pageNumber();
         result.listingCount = m_data.webDataCount();
+        result.warnings = m_data.numberWarnings();
         return result;
     } catch (const std::exception &error) {
         return failure(PublishResult::Outcome::Failed, exceptionText(error));

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 
 namespace kaviro {
 
@@ -19,6 +20,9 @@ struct PublishResult {
     QString message;
     int pageCount = 0;    // pages written
     int listingCount = 0; // active listings in them
+    // Pages were written, yet some numbers were no numbers and show as 0:
+    // one sentence each, naming the listing and the column.
+    QStringList warnings;
 
     bool pagesWritten() const { return outcome == Outcome::PagesWritten; }
 };

@@ -40,6 +40,9 @@ public:
     const WebDataRow &webDataRow(int index) const override { return m_webData[std::size_t(index)]; }
     void getWebDataRow(int index, WebDataRow &row) const { row = webDataRow(index); }
     const WebData &webData() const { return m_webData; }
+    // Values of number columns in the last snapshot that were no numbers
+    // (and became 0), one German sentence each naming listing and column.
+    const QStringList &numberWarnings() const { return m_numberWarnings; }
 
     // The locale the snapshot writes ZuMietenAb in; the system's by default.
     void setLocale(const QLocale &locale) { m_locale = locale; }
@@ -56,6 +59,7 @@ private:
     ListingTable m_table;
     WebData m_webData;
     int m_webDataCount = 0;
+    QStringList m_numberWarnings;
     QLocale m_locale = QLocale::system();
     std::function<QDateTime()> m_clock;
 };
