@@ -92,6 +92,21 @@ GermanCollation::GermanCollation() : m_collator(QLocale(QLocale::German, QLocale
 
 int GermanCollation::compare(std::string_view a, std::string_view b) const
 {
+    // Sorted neighbours share long starts; the same bytes weigh the same, so
+    // the first bytes that differ decide when they differ in base letter.
+    const auto [endA, endB] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    if (endA == a.end() && endB == b.end())
+        return 0;
+    if (endA != a.end() && endB != b.end() && isPrintableAscii(*endA) && isPrintableAscii(*endB)) {
+        const int primary = int(m_primary[std::size_t(*endA - first)]) - int(m_primary[std::size_t(*endB - first)]);
+        if (primary != 0)
+            return primary;
+    }
+    return compareWhole(a, b);
+}
+
+int GermanCollation::compareWhole(std::string_view a, std::string_view b) const
+{
     // The first difference of base characters decides, whatever follows; a
     // difference in case only when none is found. Anything beyond printable
     // ASCII goes to the collator.

@@ -27,6 +27,8 @@ public:
     int compare(std::string_view utf8a, std::string_view utf8b) const;
 
 private:
+    int compareWhole(std::string_view utf8a, std::string_view utf8b) const;
+
     static constexpr char first = ' ';
     static constexpr char last = '~';
     static constexpr std::size_t printableCount = last - first + 1;
