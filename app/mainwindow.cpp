@@ -13,6 +13,8 @@
 #include "settings/optionsdialog.h"
 #include "store/windows1252.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QDataWidgetMapper>
 #include <QGuiApplication>
@@ -96,6 +98,19 @@ public:
         model->setData(index, value, Qt::EditRole);
     }
 };
+
+// The pages are written; which values they show as 0. A long list is cut
+// so that the box still fits on the screen.
+QString numberWarningText(const QStringList &warnings)
+{
+    constexpr qsizetype shown = 15;
+    QString text = u"Einige Werte in Zahlenfeldern sind keine Zahlen und wurden als 0 veröffentlicht:\r\n"_s;
+    for (qsizetype i = 0; i < std::min(shown, warnings.size()); ++i)
+        text += u"\r\n"_s + warnings.at(i);
+    if (warnings.size() > shown)
+        text += u"\r\n... und %1 weitere."_s.arg(warnings.size() - shown);
+    return text;
+}
 
 } // namespace
 
@@ -408,6 +423,9 @@ void MainWindow::acGenerateExecute()
         }
         m_generated = true;
         showUnknownNames(result.unknownNames);
+        if (!result.warnings.isEmpty())
+            m_desktop.messageBox(this, u"Warnung"_s, numberWarningText(result.warnings), QMessageBox::Ok,
+                                 QMessageBox::Warning);
         const auto answer = m_desktop.messageBox(
             this, u"Information"_s,
             u"Die HTML-Seiten wurden erzeugt.\r\n\r\nWollen Sie sie ansehen ?"_s,

@@ -308,6 +308,10 @@ int publish(const Options &options)
         printUnknownNames(result);
         break;
     }
+    // Warnings go to stderr, where a scheduler's log keeps them; they do not
+    // change the exit status, as the pages were written.
+    for (const QString &warning : result.warnings)
+        std::fprintf(stderr, "Warnung: %s\n", warning.toUtf8().constData());
     for (int page = 1; page <= result.pageCount; ++page)
         std::printf("%s\n", cp1252ToUtf8(session.generator().pageFileName(page)).c_str());
     std::printf("%d HTML-%s mit %d %s erzeugt.\n", result.pageCount, result.pageCount == 1 ? "Seite" : "Seiten",

@@ -81,6 +81,7 @@ PublishResult PublishJob::publish(const Settings &settings, char decimalSeparato
         result.outcome = writePages ? PublishResult::Outcome::PagesWritten : PublishResult::Outcome::Checked;
         result.pageCount = writePages ? m_generator.pageNumber() : 0;
         result.listingCount = m_data.webDataCount();
+        result.warnings = m_data.numberWarnings();
         return result;
     } catch (const std::exception &error) {
         result.outcome = PublishResult::Outcome::Failed;

@@ -24,6 +24,9 @@ struct PublishResult {
     // unbekanntes Makro ..."); found whenever the template was read, also
     // when the run failed afterwards.
     QStringList unknownNames;
+    // Pages were written, yet some numbers were no numbers and show as 0:
+    // one sentence each, naming the listing and the column.
+    QStringList warnings;
 
     bool pagesWritten() const { return outcome == Outcome::PagesWritten; }
 };

@@ -47,8 +47,12 @@ bool DataModule::buildWebData()
     m_table.checkBrowseMode();
     // Read beside the model, with the table's own filter and order: the
     // table is never filtered, and bound views see nothing of the build.
-    m_webData = readSnapshot(m_connection.database(), m_table.query(), m_table.extraColumns(), m_table.sort(),
-                             m_table.filter(), m_locale);
+    QStringList warnings;
+    m_webData = m_connection.bounded([&] {
+        return readSnapshot(m_connection.database(), m_table.query(), m_table.extraColumns(), m_table.sort(),
+                            m_table.filter(), m_locale, &warnings);
+    });
+    m_numberWarnings = std::move(warnings);
     m_webDataCount = int(m_webData.size());
     m_table.first();
     return true;

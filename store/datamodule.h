@@ -43,6 +43,9 @@ public:
     // The open table's extra columns, in the order of each row's extras.
     const std::vector<std::string> &extraFieldNames() const override { return m_extraFieldNames; }
     const WebData &webData() const { return m_webData; }
+    // Values of number columns in the last snapshot that were no numbers
+    // (and became 0), one German sentence each naming listing and column.
+    const QStringList &numberWarnings() const { return m_numberWarnings; }
 
     // The locale the snapshot writes ZuMietenAb in; the system's by default.
     void setLocale(const QLocale &locale) { m_locale = locale; }
@@ -60,6 +63,7 @@ private:
     WebData m_webData;
     int m_webDataCount = 0;
     std::vector<std::string> m_extraFieldNames;
+    QStringList m_numberWarnings;
     QLocale m_locale = QLocale::system();
     std::function<QDateTime()> m_clock;
 };

@@ -135,6 +135,15 @@ void readDate(SnapshotDate &out, const QVariant &value, std::string_view column,
         out.moment = listingDateTime(date, time);
 }
 
+double numberOf(const QVariant &value, bool &ok)
+{
+    ok = true;
+    if (value.isNull())
+        return 0.0;
+    const double number = value.toDouble(&ok);
+    return ok ? number : 0.0;
+}
+
 // The snapshot's columns, row by row, forward only.
 class SnapshotRows {
 public:
@@ -143,7 +152,8 @@ public:
     // The value as Qt's driver delivers it.
     virtual QVariant value(int column) const = 0;
     virtual void appendText(std::string &out, int column) const { appendValue(out, value(column)); }
-    virtual double number(int column) const { return value(column).toDouble(); }
+    // 0 for null; ok false, and 0, for a value that is no number.
+    virtual double number(int column, bool &ok) const { return numberOf(value(column), ok); }
     virtual void readDate(SnapshotDate &out, int column, std::string_view name, DateFormatter &dates)
     {
         kaviro::readDate(out, value(column), name, dates);
@@ -224,12 +234,14 @@ public:
         }
     }
 
-    double number(int column) const override
+    double number(int column, bool &ok) const override
     {
         const int type = sqlite3_column_type(m_statement, column);
-        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
+        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+            ok = true;
             return sqlite3_column_double(m_statement, column);
-        return value(column).toDouble();
+        }
+        return numberOf(value(column), ok);
     }
 
     // Listings share few distinct dates: each stored text is read and
@@ -348,6 +360,15 @@ void readDate(SnapshotRows &rows, WebDataRow &row, const SnapshotColumn &c, Date
     row.dates[std::size_t(c.dateSlot)] = date.moment;
 }
 
+QString notANumberWarning(const WebDataRow &row, const SnapshotColumn &column, const QVariant &value)
+{
+    constexpr int wohnung = snapshotSlot(listingColumnIndex("Wohnung"));
+    return QStringLiteral("Die Wohnung \"%1\" hat im Feld \"%2\" keine Zahl (\"%3\"); auf den Seiten steht 0.")
+        .arg(fromWindows1252(row.texts[std::size_t(wohnung)]),
+             QLatin1StringView(column.column->name.data(), qsizetype(column.column->name.size())),
+             value.toString());
+}
+
 } // namespace
 
 std::string formatListingDate(const ListingDateTime &date, const std::string &format, const QLocale &locale)
@@ -368,7 +389,7 @@ std::string formatListingDate(const QDateTime &value, const QLocale &locale)
 }
 
 WebData readSnapshot(const QSqlDatabase &db, const ListingQuery &query, const std::vector<ExtraColumn> &extras,
-                     const QString &sort, const QString &filter, const QLocale &locale)
+                     const QString &sort, const QString &filter, const QLocale &locale, QStringList *numberWarnings)
 {
     QStringList names;
     const std::vector<SnapshotColumn> columns = snapshotColumns(names);
@@ -385,15 +406,25 @@ WebData readSnapshot(const QSqlDatabase &db, const ListingQuery &query, const st
         rows = std::make_unique<QueryRows>(db, statement);
     WebData snapshot;
     DateFormatter dates(locale);
+    std::vector<const SnapshotColumn *> notNumbers; // of the current row
     while (rows->next()) {
         WebDataRow &row = snapshot.emplace_back();
+        notNumbers.clear();
         for (const SnapshotColumn &c : columns) {
-            if (isSnapshotNumber(*c.column))
-                row.numbers[c.slot] = rows->number(c.position);
-            else if (c.dateSlot >= 0)
+            if (isSnapshotNumber(*c.column)) {
+                bool ok = true;
+                row.numbers[c.slot] = rows->number(c.position, ok);
+                if (!ok)
+                    notNumbers.push_back(&c);
+            } else if (c.dateSlot >= 0) {
                 readDate(*rows, row, c, dates);
-            else
+            } else {
                 rows->appendText(row.texts[c.slot], c.position);
+            }
+        }
+        if (numberWarnings) {
+            for (const SnapshotColumn *c : notNumbers)
+                numberWarnings->append(notANumberWarning(row, *c, rows->value(c->position)));
         }
         if (extras.empty())
             continue;

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QSqlDatabase>
+#include <QStringList>
 
 #include <string>
 #include <vector>
@@ -18,9 +19,12 @@ namespace kaviro {
 // them; needs no model. On SQLite the rows are stepped through SQLite's own
 // interface on the connection Qt opened, which reads them at about the cost
 // of the query itself. The extra columns follow in each row's extras, as
-// texts. Errors reading a row are thrown as kaviro::Error.
+// texts. Errors reading a row are thrown as kaviro::Error. A value of a
+// number column that is no number is taken as 0 and, when numberWarnings is
+// given, reported there naming the listing and the column.
 WebData readSnapshot(const QSqlDatabase &db, const ListingQuery &query, const std::vector<ExtraColumn> &extras,
-                     const QString &sort, const QString &filter, const QLocale &locale);
+                     const QString &sort, const QString &filter, const QLocale &locale,
+                     QStringList *numberWarnings = nullptr);
 
 // A date as the snapshot holds it, in Windows-1252: the locale's short
 // date, then a blank and the long time when the time of day is not

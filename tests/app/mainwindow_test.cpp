@@ -526,6 +526,26 @@ TEST_F(MainWindowTest, AGenerationErrorReachesTheDefaultErrorBox)
     EXPECT_FALSE(program->window->generated());
 }
 
+TEST_F(MainWindowTest, NumbersThatAreNoNumbersAreNamedAfterTheGeneration)
+{
+    writeSettings(createDatabase());
+    dbValue(u"UPDATE Wohnungen SET Flaeche = 'gross', Miete = '12,50 EUR' WHERE Id = 1"_s);
+    dbValue(u"UPDATE Wohnungen SET Nebenkosten = NULL WHERE Id = 4"_s); // empty: 0 without a word
+    auto program = startProgram();
+    program->desktop.buttonAnswers = {QMessageBox::Ok, QMessageBox::No};
+    program->trigger("acGenerate");
+    EXPECT_TRUE(QFile::exists(path(u"out/liste.html"_s)));
+    const auto boxes = program->desktop.messageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].caption, u"Warnung"_s);
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(boxes[0].text,
+              u"Einige Werte in Zahlenfeldern sind keine Zahlen und wurden als 0 veröffentlicht:\r\n"
+              "\r\nDie Wohnung \"Altbau Nord\" hat im Feld \"Flaeche\" keine Zahl (\"gross\"); auf den Seiten steht 0."
+              "\r\nDie Wohnung \"Altbau Nord\" hat im Feld \"Miete\" keine Zahl (\"12,50 EUR\"); auf den Seiten steht 0."_s);
+    EXPECT_EQ(boxes[1].text, generatedQuestion);
+}
+
 // ------------------------------------------------------------------ editing
 
 TEST_F(MainWindowTest, NewListingIsStampedOnItsFirstSaveOnly)

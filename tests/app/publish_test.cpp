@@ -118,6 +118,24 @@ TEST_F(Publisher, SortsByWohnungWithoutSortArgument)
     EXPECT_FALSE(fs::exists(html() / "liste2.html"));
 }
 
+TEST_F(Publisher, NumbersThatAreNoNumbersAreWarnedOfAndThePagesWritten)
+{
+    writeFile(m_dir / "bad.sql", "UPDATE \"Wohnungen\" SET \"Flaeche\" = 'gross', \"Miete\" = '12,50 EUR' "
+                                 "WHERE \"Wohnung\" = 'Altbau in Aachen';");
+    ASSERT_EQ(std::system(("sqlite3 " + shellQuoted(db()) + " < " + shellQuoted(m_dir / "bad.sql")).c_str()), 0);
+    writeSettings(sqlite(), false);
+    const Result result = publish(settingsArgument());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err,
+              "Warnung: Die Wohnung \"Altbau in Aachen\" hat im Feld \"Flaeche\" keine Zahl (\"gross\"); "
+              "auf den Seiten steht 0.\n"
+              "Warnung: Die Wohnung \"Altbau in Aachen\" hat im Feld \"Miete\" keine Zahl (\"12,50 EUR\"); "
+              "auf den Seiten steht 0.\n");
+    EXPECT_NE(readFile(html() / "liste.html").find("Altbau in Aachen, Markt 3, 52062 Aachen:     0.0 qm,    0.00 \x80"),
+              std::string::npos)
+        << readFile(html() / "liste.html");
+}
+
 TEST_F(Publisher, FailuresSayWhatTheDesktopProgramWouldShow)
 {
     const std::string checkDb = "\nPr\xC3\xBC" "fen Sie die Einstellung in den Datenbankoptionen.\n";
