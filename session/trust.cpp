@@ -9,6 +9,8 @@ std::optional<TrustRequest> trustRequestOf(const UploadResult &result)
 {
     if (!result.untrustedCertificate.empty())
         return TrustRequest{TrustRequest::Kind::Certificate, result.untrustedCertificate, false};
+    if (!result.untrustedHostKey.empty())
+        return TrustRequest{TrustRequest::Kind::HostKey, result.untrustedHostKey, result.hostKeyChanged};
     return std::nullopt;
 }
 
