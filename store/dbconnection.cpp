@@ -38,15 +38,6 @@ void useLocalTimeZone(const QSqlDatabase &db)
     query.exec(QStringLiteral("SET TIME ZONE '%1'").arg(zone));
 }
 
-// SQLite sorts a table that has no fitting index (every sort of the
-// listings) in a temporary file; in memory the same sort is faster and
-// takes little more memory, which is freed as the sorted rows are read.
-void keepTemporaryDataInMemory(const QSqlDatabase &db)
-{
-    QSqlQuery query(db);
-    query.exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
-}
-
 // libpq's own time-outs: the connect bound, and a peer that keeps sent data
 // unacknowledged for the statement bound counts as gone. The server ends
 // its own statements at the bound too; the watchdog covers the rest.
@@ -166,8 +157,6 @@ void DbConnection::open()
                     bounded([&] {
                         if (settings.provider == Provider::PostgreSQL)
                             useLocalTimeZone(db);
-                        else if (settings.provider == Provider::SQLite)
-                            keepTemporaryDataInMemory(db);
                         m_textCollation = useGermanCollation(db, settings.provider);
                     });
                 } catch (const Error &error) {
