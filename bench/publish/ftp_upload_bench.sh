@@ -5,7 +5,10 @@
 # passive over TLS (curl --ssl-reqd, against a vsftpd that demands TLS for
 # login and data and session reuse; curl offers TLS 1.2 at most, since it
 # reuses one TLS 1.3 ticket for every file, which vsftpd takes once). "again" is a second upload of the 200
-# unchanged files into the same folder, which the upload record skips. Each
+# unchanged files into the same folder, which the upload record skips. In
+# passive mode also the 20,000 pages of a pages-of-five run (4.3 KB each):
+# ours stores each under a temporary name and renames it (two round trips
+# more per page), curl stores them under their names. Each
 # run writes into fresh server folders; the figures are the median wall
 # times of whole processes.
 #
@@ -50,6 +53,15 @@ for i in $(seq -w 1 200); do
   small_files+=("$work/data/small/seite$i.html")
 done
 small_list=$(IFS=,; echo "${small_files[*]}")
+mkdir -p "$work/data/pages"
+python3 - "$work/data/pages" <<'PY'
+import os, sys
+for i in range(1, 20001):
+    with open(os.path.join(sys.argv[1], f"liste{i}.html"), "wb") as f:
+        f.write(os.urandom(4400))
+PY
+page_files=("$work/data/pages"/*)
+page_list=$(IFS=,; echo "${page_files[*]}")
 
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout "$work/key.pem" \
   -out "$work/cert.pem" -days 2 -subj /CN=127.0.0.1 2>/dev/null
@@ -122,7 +134,11 @@ fresh_folder() {
 # Each client as mode, kind ("big" or "small") and server folder.
 ours() {
   local -a files
-  if [ "$2" = big ]; then files=("$work/data/big.bin"); else files=("${small_files[@]}"); fi
+  case $2 in
+    big) files=("$work/data/big.bin") ;;
+    small) files=("${small_files[@]}") ;;
+    pages) files=("${page_files[@]}") ;;
+  esac
   case $1 in
     active) "$tool" --active 127.0.0.1 "$plain_port" "$user" "$password" "$3" "${files[@]}" ;;
     passive) "$tool" 127.0.0.1 "$plain_port" "$user" "$password" "$3" "${files[@]}" ;;
@@ -131,7 +147,11 @@ ours() {
 }
 theirs() {
   local files
-  if [ "$2" = big ]; then files=$work/data/big.bin; else files="{$small_list}"; fi
+  case $2 in
+    big) files=$work/data/big.bin ;;
+    small) files="{$small_list}" ;;
+    pages) files="{$page_list}" ;;
+  esac
   case $1 in
     active) curl -sS -P - -u "$user:$password" -T "$files" "ftp://127.0.0.1:$plain_port$3/" ;;
     passive) curl -sS -u "$user:$password" -T "$files" "ftp://127.0.0.1:$plain_port$3/" ;;
@@ -156,6 +176,9 @@ run_case() { # client mode kind run
   if [ "$3" = big ]; then
     check "$folder" $((100 * 1024 * 1024)) 1
     rm -f "$work/root$folder/big.bin" # keep the disk free; one delete is cheap
+  elif [ "$3" = pages ]; then
+    check "$folder" $((20000 * 4400)) 20000
+    [ "$1" = ours ] && times[ours-$2-pages-again]+="$(elapsed ours "$2" pages "$folder") "
   else
     check "$folder" $((200 * 50 * 1024)) 200
     if [ "$1" = ours ]; then
@@ -177,6 +200,9 @@ for run in $(seq 1 "$runs"); do
       done
     done
   done
+  for client in $order; do
+    run_case "$client" passive pages "$run"
+  done
 done
 
 median() {
@@ -195,3 +221,8 @@ for mode in $modes; do
   done
   printf '%-8s %-14s %10s\n' "$mode" "again, same" "$(median "${times[ours-$mode-again]}")"
 done
+pages_ours=$(median "${times[ours-passive-pages]}")
+pages_curl=$(median "${times[theirs-passive-pages]}")
+printf '%-8s %-14s %10s %10s %8s\n' passive "20000 x 4.3 KB" "$pages_ours" "$pages_curl" \
+  "$(awk -v a="$pages_ours" -v b="$pages_curl" 'BEGIN { printf "%.2f", a / b }')"
+printf '%-8s %-14s %10s\n' passive "again, same" "$(median "${times[ours-passive-pages-again]}")"

@@ -28,18 +28,8 @@ std::string failure(Action action)
     return {};
 }
 
-class SftpSessionTest : public ::testing::Test {
+class SftpSessionTest : public test::SshServerTest {
 protected:
-    static void SetUpTestSuite() { server = std::make_unique<test::SshServer>(); }
-    static void TearDownTestSuite() { server.reset(); }
-
-    void SetUp() override
-    {
-        if (!server->available())
-            GTEST_SKIP() << server->whyUnavailable();
-        server->trustServedKey();
-    }
-
     SftpAccount account() const
     {
         SftpAccount a;
@@ -50,7 +40,6 @@ protected:
         return a;
     }
 
-    static inline std::unique_ptr<test::SshServer> server;
     test::TempDir local;
 };
 

@@ -40,16 +40,13 @@ Lines folderNames(const std::string &folder)
 }
 
 // The upload road over SFTP, through the Uploader as the window drives it.
-class SftpUploadTest : public ::testing::Test {
+class SftpUploadTest : public test::SshServerTest {
 protected:
-    static void SetUpTestSuite() { server = std::make_unique<test::SshServer>(); }
-    static void TearDownTestSuite() { server.reset(); }
-
     void SetUp() override
     {
-        if (!server->available())
-            GTEST_SKIP() << server->whyUnavailable();
-        server->trustServedKey();
+        SshServerTest::SetUp();
+        if (IsSkipped())
+            return;
         remote = server->uploadDir() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::create_directory(remote);
         uploader.sftp().setSshDir(server->clientSshDir());
@@ -89,7 +86,6 @@ protected:
         return uploader.upload(s, count, [this](std::int32_t n) { return local.file(pageName(n)); });
     }
 
-    static inline std::unique_ptr<test::SshServer> server;
     std::string remote;
     test::TempDir local;
     std::vector<std::string> pages;

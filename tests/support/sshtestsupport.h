@@ -2,6 +2,9 @@
 
 #include "tests/support/testfiles.h"
 
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <string>
 
 #include <sys/types.h>
@@ -88,5 +91,22 @@ private:
 // The first line a command prints (without its line end); empty when it
 // fails to run.
 std::string commandOutput(const std::string &command);
+
+// Tests of one suite share one sshd, whose host key the client knows at
+// each test's start; a test is skipped when sshd cannot run here.
+class SshServerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { server = std::make_unique<SshServer>(); }
+    static void TearDownTestSuite() { server.reset(); }
+
+    void SetUp() override
+    {
+        if (!server->available())
+            GTEST_SKIP() << server->whyUnavailable();
+        server->trustServedKey();
+    }
+
+    static inline std::unique_ptr<SshServer> server;
+};
 
 } // namespace kaviro::test
