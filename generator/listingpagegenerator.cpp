@@ -3,6 +3,8 @@
 #include "common/cp1252.h"
 #include "common/error.h"
 #include "common/filename.h"
+#include "generator/detailpagegenerator.h"
+#include "generator/photonames.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,6 +22,7 @@ namespace kaviro {
 namespace {
 
 const std::string listingLoop = "Loop";
+const std::string photoLoop = "Bilder";
 
 [[noreturn]] void failNotAnInteger(std::string_view text)
 {
@@ -351,7 +354,7 @@ std::int32_t ListingPageGenerator::pageCount() const
 std::int64_t ListingPageGenerator::pageAtOffset(const StringParameters &tagParams) const
 {
     const std::string *offset = tagParams.find("offset");
-    return std::int64_t{pageNumber()} + (offset ? wholeNumber(*offset) : 0);
+    return listPageNumber() + (offset ? wholeNumber(*offset) : 0);
 }
 
 const WebDataRow &ListingPageGenerator::currentRow() const
@@ -371,6 +374,8 @@ void ListingPageGenerator::evaluateCondition(const std::string &name, const Stri
     } else if (name == "PageExist") {
         const std::int64_t page = pageAtOffset(tagParams);
         result = page >= 1 && page <= pageCount();
+    } else if (name == "HatBilder") {
+        result = !currentRow().photos.empty();
     } else {
         throw Error("Unkown IF Tag : " + name);
     }
@@ -378,6 +383,10 @@ void ListingPageGenerator::evaluateCondition(const std::string &name, const Stri
 
 void ListingPageGenerator::checkLoop(int index, const std::string &name, const StringParameters &, bool &finished)
 {
+    if (name == photoLoop) {
+        finished = std::size_t(loopCounter(index)) >= currentRow().photos.size();
+        return;
+    }
     if (name != listingLoop)
         return;
     finished = loopCounter(index) >= m_listings.webDataCount();
@@ -397,7 +406,73 @@ void ListingPageGenerator::getMacroValue(const std::string &name, const StringPa
         value = std::to_string(pageAtOffset(tagParams));
     } else if (name == "TotalPageNum"sv) {
         value = std::to_string(pageCount());
+    } else if (name == "DetailDatei"sv) {
+        value = detailPageName(currentRow());
+    } else if (name.starts_with("Bild"sv)) {
+        photoMacroValue(name, value);
     }
+}
+
+void ListingPageGenerator::photoMacroValue(std::string_view name, std::string &value) const
+{
+    using namespace std::string_view_literals;
+    const WebDataRow &row = currentRow();
+    const auto index = std::size_t(loopCounterByName(photoLoop));
+    if (index >= row.photos.size())
+        return;
+    const WebPhoto &photo = row.photos[index];
+    if (name == "BildDatei"sv)
+        value = photoFileName(row, index, false);
+    else if (name == "BildVorschau"sv)
+        value = photoFileName(row, index, true);
+    else if (name == "BildTitel"sv)
+        value = photo.title;
+    else if (name == "BildBreite"sv)
+        value = std::to_string(photo.width);
+    else if (name == "BildHoehe"sv)
+        value = std::to_string(photo.height);
+}
+
+void ListingPageGenerator::runStarting()
+{
+    m_exceptionAtStart = std::current_exception();
+    m_files.start(cp1252ToUtf8(m_outputDir), cp1252ToUtf8(fileNamePart(m_templateFileName)));
+}
+
+void ListingPageGenerator::runFinished()
+{
+    // The engine ends a failed run here too, inside its handler.
+    if (std::current_exception() != m_exceptionAtStart || stopRequest()) {
+        m_files.discard();
+        return;
+    }
+    try {
+        writeFilesBesidePages();
+        m_files.commit();
+    } catch (...) {
+        m_files.discard();
+        throw;
+    }
+}
+
+void ListingPageGenerator::writeFilesBesidePages()
+{
+    const int count = m_listings.webDataCount();
+    if (m_photos) {
+        for (int i = 0; i < count; ++i) {
+            const WebDataRow &row = m_listings.webDataRow(i);
+            for (std::size_t p = 0; p < row.photos.size(); ++p) {
+                const PhotoFiles files = m_photos->photoFiles(row.photos[p].id);
+                m_files.add(photoFileName(row, p, false), files.large);
+                m_files.add(photoFileName(row, p, true), files.thumbnail);
+            }
+        }
+    }
+    if (m_detailTemplateFileName.empty())
+        return;
+    DetailPageGenerator details(m_listings, *this);
+    for (int i = 0; i < count; ++i)
+        m_files.add(cp1252ToUtf8(detailPageName(m_listings.webDataRow(i))), details.render(i));
 }
 
 void ListingPageGenerator::beginPage(int pageNumber)

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "generator/generatedfiles.h"
 #include "generator/listingsource.h"
+#include "generator/photosource.h"
 #include "generator/templateengine.h"
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -35,6 +38,14 @@ std::int32_t wholeNumber(std::string_view text);
 // TotalPageNum; the conditions Header, Footer, MultiPage and PageExist
 // (optional "offset").
 //
+// Photos: inside "Loop" the loop "Bilder" runs over the listing's photos,
+// with the macros BildDatei, BildVorschau (file names relative to the output
+// folder), BildTitel, BildBreite and BildHoehe; the condition HatBilder
+// holds when the listing has a photo; DetailDatei names its detail page.
+// With a photo source the image files are written into "bilder/", and with a
+// detail template one detail page per listing; both only when the whole run
+// succeeds, and files of an earlier run no longer written are removed.
+//
 // All texts, file names included, are Windows-1252 like the settings they
 // come from; a name is converted to the file system's UTF-8 only when a file
 // is opened.
@@ -59,6 +70,12 @@ public:
     void setDecimalSeparator(char separator) { m_decimalSeparator = separator; }
     char decimalSeparator() const { return m_decimalSeparator; }
 
+    // Windows-1252 file name; empty: no detail pages.
+    void setDetailTemplateFile(std::string fileName) { m_detailTemplateFileName = std::move(fileName); }
+    const std::string &detailTemplateFileName() const { return m_detailTemplateFileName; }
+    // Where the photos' bytes come from; none: no image files are written.
+    void setPhotoSource(const PhotoSource *photos) { m_photos = photos; }
+
     // Full name of page n: the output folder, "/", the template's name with
     // ".html" for its extension, n before ".html" when n > 1.
     std::string pageFileName(std::int64_t n) const;
@@ -67,8 +84,8 @@ public:
     std::int32_t pageCount() const;
 
 protected:
-    void runFinished() override {}
-    void runStarting() override {}
+    void runFinished() override;
+    void runStarting() override;
     void evaluateCondition(const std::string &name, const StringParameters &tagParams, bool &result) override;
     void checkLoop(int index, const std::string &name, const StringParameters &tagParams, bool &finished) override;
     void getMacroValue(const std::string &name, const StringParameters &tagParams, std::string &value,
@@ -77,20 +94,32 @@ protected:
     void endPage(int pageNumber) override;
     void emitText(std::string_view text) override;
 
+    // The listing whose macros a tag reads; the list pages' is the one of
+    // the loop "Loop".
+    virtual const WebDataRow &currentRow() const;
+    // The list page the page macros count from.
+    virtual std::int64_t listPageNumber() const { return pageNumber(); }
+    std::int64_t pageAtOffset(const StringParameters &tagParams) const;
+    std::int32_t effectiveRowsPerPage() const;
+
+    const ListingSource &m_listings;
+
 private:
     class PageFile;
 
-    std::int64_t pageAtOffset(const StringParameters &tagParams) const;
-    std::int32_t effectiveRowsPerPage() const;
-    const WebDataRow &currentRow() const;
+    void photoMacroValue(std::string_view name, std::string &value) const;
+    void writeFilesBesidePages();
 
-    const ListingSource &m_listings;
     std::unique_ptr<PageFile> m_pageFile;
     std::string m_templateFileName;
     std::string m_outputDir;
     bool m_multiPage = false;
     std::int32_t m_rowsPerPage = 0;
     char m_decimalSeparator = '.';
+    std::string m_detailTemplateFileName;
+    const PhotoSource *m_photos = nullptr;
+    GeneratedFiles m_files;
+    std::exception_ptr m_exceptionAtStart;
 };
 
 } // namespace kaviro

@@ -3,6 +3,7 @@
 #include "common/listingcolumns.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,15 @@ struct SnapshotField {
     std::size_t slot;
 };
 
+// A photo of a listing as the pages name it; its bytes come from a
+// PhotoSource when the image files are written.
+struct WebPhoto {
+    std::int64_t id = 0;
+    std::string title; // Windows-1252
+    int width = 0;
+    int height = 0;
+};
+
 // One active listing copied out of the table for page generation: the
 // columns of listingColumns marked for the snapshot, in column order. Texts
 // are Windows-1252 bytes (empty when null; a date in the locale's short
@@ -38,6 +48,10 @@ struct SnapshotField {
 struct WebDataRow {
     std::array<std::string, snapshotColumnCount(false)> texts;
     std::array<double, snapshotColumnCount(true)> numbers{};
+    // The table's key in decimal, empty for a table without one; names the
+    // listing's detail page and image files.
+    std::string key;
+    std::vector<WebPhoto> photos; // in their order
 
     const std::string &text(SnapshotField<false> field) const { return texts[field.slot]; }
     std::string &text(SnapshotField<false> field) { return texts[field.slot]; }
