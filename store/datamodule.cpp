@@ -1,5 +1,6 @@
 #include "store/datamodule.h"
 
+#include "store/photostore.h"
 #include "store/snapshot.h"
 
 namespace kaviro {
@@ -38,6 +39,8 @@ bool DataModule::buildWebData()
     // Read beside the model, with the table's own filter and order: the
     // table is never filtered, and bound views see nothing of the build.
     m_webData = readSnapshot(m_connection.database(), m_table.query(), m_table.sort(), m_table.filter(), m_locale);
+    if (PhotoStore::available(m_connection.database()))
+        addPhotosToSnapshot(m_connection.database(), m_webData);
     m_webDataCount = int(m_webData.size());
     m_table.first();
     return true;

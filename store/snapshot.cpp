@@ -300,6 +300,10 @@ WebData readSnapshot(const QSqlDatabase &db, const ListingQuery &query, const QS
 {
     QStringList names;
     const std::vector<SnapshotColumn> columns = snapshotColumns(names);
+    // The key names the listing's detail page and photos.
+    const int keyPosition = query.primaryKey().size() == 1 ? int(names.size()) : -1;
+    if (keyPosition >= 0)
+        names.append(query.primaryKey().first());
     const QString statement = query.select(names, sort, {QStringLiteral("Status = true"), filter});
     std::unique_ptr<SnapshotRows> rows;
     if (sqlite3 *handle = sqliteHandle(db))
@@ -318,6 +322,8 @@ WebData readSnapshot(const QSqlDatabase &db, const ListingQuery &query, const QS
             else
                 rows->appendText(row.texts[c.slot], c.position);
         }
+        if (keyPosition >= 0)
+            rows->appendText(row.key, keyPosition);
     }
     return snapshot;
 }
