@@ -4,11 +4,13 @@
 #include "session/messages.h"
 #include "settings/settings.h"
 #include "store/datamodule.h"
+#include "store/photostore.h"
 #include "store/windows1252.h"
 
 #include <QFileInfo>
 
 #include <exception>
+#include <optional>
 
 namespace kaviro {
 
@@ -53,7 +55,14 @@ PublishResult PublishJob::run(const Settings &settings, char decimalSeparator)
         m_generator.setMultiPage(settings.multiPage);
         m_generator.setRowsPerPage(settings.rowsPerPage);
         m_generator.setDecimalSeparator(decimalSeparator);
+        m_generator.setDetailTemplateFile(settings.detailTemplate);
+        // Without the table Bilder no image file is written.
+        std::optional<PhotoStore> photos;
+        if (PhotoStore::available(m_data.connection().database()))
+            photos.emplace(m_data.connection().database());
+        m_generator.setPhotoSource(photos ? &*photos : nullptr);
         m_generator.run();
+        m_generator.setPhotoSource(nullptr);
 
         PublishResult result;
         result.outcome = PublishResult::Outcome::PagesWritten;

@@ -162,6 +162,7 @@ void loadTemplateSettings(const std::string &fileName, Settings &settings)
     settings.rowsPerPage = std::clamp(ini.readInteger(sectionTemplate, "RowsPerPage", 5),
                                       minRowsPerPage, maxRowsPerPage);
     settings.multiPage = ini.readBool(sectionTemplate, "MultiPage", false);
+    settings.detailTemplate = ini.readString(sectionTemplate, "Detailvorlage");
 }
 
 void loadFtpSettings(const std::string &fileName, Settings &settings)
@@ -235,6 +236,7 @@ void saveSettings(const std::string &fileName, const Settings &settings,
     check(ini.writeString(sectionTemplate, "Output", settings.templateOutput));
     check(ini.writeBool(sectionTemplate, "MultiPage", settings.multiPage));
     check(ini.writeInteger(sectionTemplate, "RowsPerPage", settings.rowsPerPage));
+    check(ini.writeString(sectionTemplate, "Detailvorlage", settings.detailTemplate));
 
     check(ini.writeBool(sectionFtp, "UseProxy", settings.useProxy));
     check(ini.writeString(sectionFtp, "ProxyServer", settings.proxyServer));
