@@ -10,6 +10,7 @@ DesktopProgram::DesktopProgram(Desktop &desktop, std::string settingsFile)
       m_options(desktop, m_session),
       m_upload(desktop, m_session, &m_mainWindow)
 {
+    QObject::connect(&m_upload, &UploadDialog::runningChanged, &m_mainWindow, &MainWindow::setUploadRunning);
 }
 
 } // namespace kaviro

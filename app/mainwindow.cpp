@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/extrafieldsgroup.h"
 
 #include "ui_mainwindow.h"
 
@@ -11,6 +12,8 @@
 #include "session/session.h"
 #include "settings/optionsdialog.h"
 #include "store/windows1252.h"
+
+#include <algorithm>
 
 #include <QCloseEvent>
 #include <QDataWidgetMapper>
@@ -38,6 +41,11 @@ namespace {
 // takes whatever the window has beyond it.
 constexpr int referenceHeight = 543;
 constexpr int referenceGridHeight = 198;
+// Where the group of extra columns starts, below the timestamp line, and
+// the room kept under it.
+constexpr QPoint extraFieldsTopLeft(48, 545);
+constexpr int extraFieldsWidth = 497;
+constexpr int extraFieldsBottomMargin = 8;
 
 const QString connectionFailedText = QString::fromUtf8(messages::connectionFailed);
 const QString tableFailedText = QString::fromUtf8(messages::tableFailed);
@@ -91,6 +99,19 @@ public:
     }
 };
 
+// The pages are written; which values they show as 0. A long list is cut
+// so that the box still fits on the screen.
+QString numberWarningText(const QStringList &warnings)
+{
+    constexpr qsizetype shown = 15;
+    QString text = u"Einige Werte in Zahlenfeldern sind keine Zahlen und wurden als 0 veröffentlicht:\r\n"_s;
+    for (qsizetype i = 0; i < std::min(shown, warnings.size()); ++i)
+        text += u"\r\n"_s + warnings.at(i);
+    if (warnings.size() > shown)
+        text += u"\r\n... und %1 weitere."_s.arg(warnings.size() - shown);
+    return text;
+}
+
 } // namespace
 
 MainWindow::MainWindow(Desktop &desktop, Session &session, OptionsDialog &options, UploadDialog &upload,
@@ -109,6 +130,9 @@ MainWindow::MainWindow(Desktop &desktop, Session &session, OptionsDialog &option
                   " border: 1px solid rgb(160, 160, 160); background: rgb(255, 255, 244); }"
                   "QLineEdit:focus, QPlainTextEdit:focus, QDateEdit:focus { border-color: navy; }"_s);
     m_ui->DBCheckBox1->setText({});
+
+    m_extraFields = new ExtraFieldsGroup(m_ui->centralWidget);
+    connect(m_extraFields, &ExtraFieldsGroup::edited, this, &MainWindow::editorEdited);
 
     // The grid takes what the window grows by; the rest keeps to the bottom.
     m_ui->centralWidget->installEventFilter(this);
@@ -391,11 +415,17 @@ void MainWindow::acGenerateExecute()
             return;
         case PublishResult::Outcome::Failed:
             showDefaultError(m_desktop, this, result.message);
+            showUnknownNames(result.unknownNames);
             return;
         case PublishResult::Outcome::PagesWritten:
+        case PublishResult::Outcome::Checked:
             break;
         }
         m_generated = true;
+        showUnknownNames(result.unknownNames);
+        if (!result.warnings.isEmpty())
+            m_desktop.messageBox(this, u"Warnung"_s, numberWarningText(result.warnings), QMessageBox::Ok,
+                                 QMessageBox::Warning);
         const auto answer = m_desktop.messageBox(
             this, u"Information"_s,
             u"Die HTML-Seiten wurden erzeugt.\r\n\r\nWollen Sie sie ansehen ?"_s,
@@ -403,6 +433,15 @@ void MainWindow::acGenerateExecute()
         if (answer == QMessageBox::Yes)
             acHTMLshowExecute();
     });
+}
+
+void MainWindow::showUnknownNames(const QStringList &lines)
+{
+    if (lines.isEmpty())
+        return;
+    m_desktop.messageBox(this, u"Warnung"_s,
+                         u"Die Vorlage enthält Namen, die Kaviro nicht kennt:\r\n\r\n"_s + lines.join(u"\r\n"_s),
+                         QMessageBox::Ok, QMessageBox::Warning);
 }
 
 void MainWindow::acHTMLshowExecute()
@@ -470,6 +509,23 @@ void MainWindow::mapEditors()
         if (listings->isOpen())
             m_mapper->addMapping(editor, listings->columnIndex(QString::fromLatin1(column.name)));
     }
+    showExtraFields(listings->isOpen() ? listings->extraColumns() : std::vector<ExtraColumn>());
+    for (const auto &[editor, name] : m_extraFields->editors())
+        m_mapper->addMapping(editor, listings->columnIndex(name));
+}
+
+// The group goes below the editors of Part 1.3's layout, which stays as it
+// is; the window grows by the group's height, and only while it is shown.
+void MainWindow::showExtraFields(const std::vector<ExtraColumn> &columns)
+{
+    m_extraFields->setColumns(columns);
+    const int height = columns.empty() ? 0 : m_extraFields->sizeHint().height();
+    m_extraFields->setGeometry(QRect(extraFieldsTopLeft + QPoint(0, m_belowGridShift),
+                                     QSize(extraFieldsWidth, height)));
+    const int growth = (height > 0 ? height + extraFieldsBottomMargin : 0) - m_extraFieldsHeight;
+    m_extraFieldsHeight += growth;
+    if (growth != 0)
+        resize(width(), this->height() + growth);
 }
 
 void MainWindow::showCurrentRow()
@@ -615,12 +671,23 @@ void MainWindow::updateControls()
              m_ui->dbeBeschreibung, m_ui->dbeMiete, m_ui->dbeNebenkosten, m_ui->dbeZuMietenAb,
              m_ui->DBCheckBox1})
         editor->setEnabled(editable);
+    m_extraFields->setEditorsEnabled(editable);
+
+    m_ui->acGenerate->setEnabled(!m_uploadRunning);
+    m_ui->acOptionen->setEnabled(!m_uploadRunning);
+    m_ui->miOptionen->setEnabled(!m_uploadRunning);
+}
+
+void MainWindow::setUploadRunning(bool running)
+{
+    m_uploadRunning = running;
+    updateControls();
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_ui->centralWidget && event->type() == QEvent::Resize) {
-        const int extra = std::max(0, m_ui->centralWidget->height() - referenceHeight);
+        const int extra = std::max(0, m_ui->centralWidget->height() - referenceHeight - m_extraFieldsHeight);
         QRect grid = m_ui->DBGrid1->geometry();
         grid.setWidth(std::max(0, m_ui->centralWidget->width() - 2 * grid.x()));
         grid.setHeight(referenceGridHeight + extra);

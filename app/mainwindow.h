@@ -1,11 +1,13 @@
 #pragma once
 
 #include "app/recordnavigator.h"
+#include "store/extracolumns.h"
 
 #include <QMainWindow>
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class QDataWidgetMapper;
 
@@ -16,6 +18,7 @@ class MainWindow;
 namespace kaviro {
 
 class Desktop;
+class ExtraFieldsGroup;
 class ListingTable;
 class OptionsDialog;
 class Session;
@@ -68,9 +71,14 @@ public:
     void acOptionenExecute();
     void acBeendenExecute();
     void acGenerateExecute();
+    // The template check's findings, after a generation.
+    void showUnknownNames(const QStringList &lines);
     void acHTMLshowExecute();
     void asFTPuploadExecute();
     void miProjektClick();
+    // An upload began or ended: one generation per upload, and the settings
+    // it reads stay as they are.
+    void setUploadRunning(bool running);
 
 signals:
     // The main window was closed: the program ends.
@@ -85,6 +93,7 @@ private:
     ListingTable *table() const;
     void bindTable();
     void mapEditors();
+    void showExtraFields(const std::vector<ExtraColumn> &columns);
     // Connects with the string given; says so and gives false when that fails.
     bool connectDatabase(const QString &connectionString);
     // Shows the options dialog on the page given. After "OK" with another
@@ -98,8 +107,8 @@ private:
     void gridRowChosen(int row);
     void editorEdited();
     void showCurrentRow();
-    // The one place that decides which navigator buttons and editors are
-    // enabled.
+    // The one place that decides which navigator buttons, editors and
+    // commands are enabled.
     void updateControls();
     template<typename Command>
     void command(Command &&run);
@@ -116,7 +125,10 @@ private:
     bool m_shown = false;
     bool m_startupDone = false;
     bool m_syncing = false;
+    bool m_uploadRunning = false;
     int m_belowGridShift = 0; // how far the controls below the grid moved down
+    ExtraFieldsGroup *m_extraFields = nullptr;
+    int m_extraFieldsHeight = 0; // what the window grew by for the group
     ListingTable *m_boundTable = nullptr;
 };
 

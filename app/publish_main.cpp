@@ -2,8 +2,12 @@
 // scheduled publishing. Loads the settings, connects, opens the table Wohnungen
 // sorted as asked, builds the snapshot of the active listings, writes the
 // pages from the template and prints their names; with --upload it then sends
-// them by FTP like "FTP Upload". Failures print the text the desktop program
-// would show and end with status 1.
+// them by FTP or SFTP like "FTP Upload" (--upload-all: every page, also the
+// unchanged ones), and SIGINT or SIGTERM cancel that upload. Names in the
+// template that nothing answers are warnings on stderr; --check looks for
+// them and for every error before any page is written, and writes none.
+// Failures print the text the desktop program would show and end with
+// status 1.
 //
 // The terminal speaks UTF-8; the texts of the settings, the generator and the
 // template and every kaviro::Error message are Windows-1252 and are converted
@@ -16,6 +20,7 @@
 #include "common/lineend.h"
 #include "session/messages.h"
 #include "session/session.h"
+#include "session/trust.h"
 #include "session/uploadjob.h"
 #include "store/windows1252.h"
 
@@ -23,9 +28,12 @@
 #include <QString>
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -42,6 +50,13 @@ void printError(std::string text)
         if (c == '\r')
             c = '\n';
     std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+// The template check's findings; only --check makes them fail the run.
+void printUnknownNames(const PublishResult &result)
+{
+    for (const QString &line : result.unknownNames)
+        std::fprintf(stderr, "Warnung: %s\n", line.toStdString().c_str());
 }
 
 bool isRegularFile(const std::string &path)
@@ -61,6 +76,8 @@ struct Options {
     std::string settingsFile;
     std::string sort = "Wohnung ASC";
     bool upload = false;
+    bool uploadAll = false;
+    bool check = false;
 };
 
 // False after printing the usage: an unknown or incomplete argument.
@@ -73,8 +90,13 @@ bool parseArguments(int argc, char *argv[], Options &options, std::string &info)
             info = arg == "--version" ? publishVersion() : publishUsage(defaultSettingsFile());
             return true;
         }
-        if (arg == "--upload") {
+        if (arg == "--upload" || arg == "--upload-all") {
             options.upload = true;
+            options.uploadAll = options.uploadAll || arg == "--upload-all";
+            continue;
+        }
+        if (arg == "--check") {
+            options.check = true;
             continue;
         }
         const bool isSettings = arg == "--settings";
@@ -142,7 +164,63 @@ private:
     std::int32_t m_page = 0;
 };
 
-int uploadPages(const Session &session)
+// The upload a signal cancels; none outside uploadPages.
+std::atomic<Uploader *> runningUpload{nullptr};
+
+extern "C" void cancelRunningUpload(int)
+{
+    if (Uploader *uploader = runningUpload.load())
+        uploader->cancel();
+}
+
+// SIGINT and SIGTERM cancel the upload while the object lives, so that the
+// server is told good-bye and no page is left half-way under its own name.
+class CancelOnSignals {
+public:
+    explicit CancelOnSignals(Uploader &uploader)
+    {
+        runningUpload = &uploader;
+        struct sigaction action {};
+        action.sa_handler = cancelRunningUpload;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, &m_previousInt);
+        ::sigaction(SIGTERM, &action, &m_previousTerm);
+    }
+    ~CancelOnSignals()
+    {
+        ::sigaction(SIGINT, &m_previousInt, nullptr);
+        ::sigaction(SIGTERM, &m_previousTerm, nullptr);
+        runningUpload = nullptr;
+    }
+    CancelOnSignals(const CancelOnSignals &) = delete;
+    CancelOnSignals &operator=(const CancelOnSignals &) = delete;
+
+private:
+    struct sigaction m_previousInt {};
+    struct sigaction m_previousTerm {};
+};
+
+// Nobody can answer a question here: say how to trust what the server
+// showed, for whoever reads the output.
+void printTrustAdvice(const TrustRequest &request, const std::string &settingsFile)
+{
+    std::string text;
+    if (request.kind == TrustRequest::Kind::Certificate)
+        text = "F\xfcr das Zertifikat des Servers b\xfcrgt keine bekannte Zertifizierungsstelle. "
+               "Sein SHA-256-Fingerabdruck:\r  ";
+    else if (!request.changed)
+        text = "Der Host-Schl\xfcssel des Servers ist noch nicht bekannt. Sein Fingerabdruck:\r  ";
+    else
+        text = "ACHTUNG: Der Host-Schl\xfcssel des Servers hat sich ge\xe4ndert! Jemand k\xf6nnte die Verbindung "
+               "abfangen. Der Fingerabdruck des neuen Schl\xfcssels:\r  ";
+    text += request.fingerprint + "\rVertrauen Sie ihm nur, wenn Ihr Anbieter Ihnen genau diesen Fingerabdruck nennt. "
+            "Dann tragen Sie in ";
+    // The file's name is already the terminal's UTF-8.
+    printError(cp1252ToUtf8(text) + settingsFile
+               + cp1252ToUtf8(" im Abschnitt [FTP] diese Zeile ein:\r  " + trustSettingsLine(request)));
+}
+
+int uploadPages(const Session &session, bool uploadAll)
 {
     const Uploader::PageFileName pageFileName = session.pageFileNames();
     UploadReport report(pageFileName);
@@ -151,10 +229,17 @@ int uploadPages(const Session &session)
     uploader.setErrorHandler([&](const std::string &message) { report.failure(message); });
     uploader.setProgressHandler(
         [&](std::int32_t page, std::int64_t sent, std::int64_t size) { report.progress(page, sent, size); });
+    Settings settings = session.settings();
+    settings.uploadAll = settings.uploadAll || uploadAll;
     try {
+        const CancelOnSignals cancelOnSignals(uploader);
         const UploadResult result =
-            runUploadJob(uploader, session.settings(), session.generator().pageCount(), pageFileName);
+            runUploadJob(uploader, settings, session.generator().pageCount(), pageFileName);
         report.endBar();
+        if (result.ok || result.cancelled)
+            std::printf("%s\n", cp1252ToUtf8(Uploader::summaryText(result)).c_str());
+        if (const std::optional<TrustRequest> request = trustRequestOf(result))
+            printTrustAdvice(*request, session.settingsFile());
         return result.ok ? 0 : 1;
     } catch (const Error &error) {
         // A failed QUIT ends the upload outside its own report; the window
@@ -203,7 +288,7 @@ int publish(const Options &options)
         return 1;
     }
 
-    const PublishResult result = session.generate();
+    const PublishResult result = options.check ? session.checkTemplate() : session.generate();
     switch (result.outcome) {
     case PublishResult::Outcome::NoTable:
     case PublishResult::Outcome::NoTemplate:
@@ -211,15 +296,27 @@ int publish(const Options &options)
         return 1;
     case PublishResult::Outcome::Failed:
         printError(defaultErrorText(result.message.toStdString()));
+        printUnknownNames(result);
         return 1;
+    case PublishResult::Outcome::Checked:
+        printUnknownNames(result);
+        if (!result.unknownNames.isEmpty())
+            return 1;
+        std::printf("Einstellungen und Vorlage sind in Ordnung.\n");
+        return 0;
     case PublishResult::Outcome::PagesWritten:
+        printUnknownNames(result);
         break;
     }
+    // Warnings go to stderr, where a scheduler's log keeps them; they do not
+    // change the exit status, as the pages were written.
+    for (const QString &warning : result.warnings)
+        std::fprintf(stderr, "Warnung: %s\n", warning.toUtf8().constData());
     for (int page = 1; page <= result.pageCount; ++page)
         std::printf("%s\n", cp1252ToUtf8(session.generator().pageFileName(page)).c_str());
     std::printf("%d HTML-%s mit %d %s erzeugt.\n", result.pageCount, result.pageCount == 1 ? "Seite" : "Seiten",
                 result.listingCount, result.listingCount == 1 ? "Wohnung" : "Wohnungen");
-    return options.upload ? uploadPages(session) : 0;
+    return options.upload ? uploadPages(session, options.uploadAll) : 0;
 }
 
 } // namespace

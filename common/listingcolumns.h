@@ -16,9 +16,10 @@ enum class ColumnKind {
     Text,     // at most size characters
     Memo,     // text of any length
     Float,    // shown with decimals digits after the separator
+    Integer,  // a whole number (only extra columns have this kind)
     DateTime, // the snapshot and the window show the locale's date (and time)
     Boolean,
-    Other, // a column of the table that is not listed here (a primary key, say)
+    Other, // a primary key, or an extra column of a type the program cannot edit
 };
 
 struct ListingColumn {
@@ -37,8 +38,10 @@ struct ListingColumn {
 
 inline constexpr char listingTableName[] = "Wohnungen";
 
-// In field order, which the grid follows. A table may have further columns
-// (a primary key, for instance); the program does not show them.
+// In field order, which the grid follows. A table may have further columns:
+// its primary key, which the program does not show, and extra columns, which
+// the editor shows under "Weitere Angaben" and the pages as macros of their
+// own name.
 inline constexpr auto listingColumns = std::to_array<ListingColumn>({
     {.name = "Wohnung", .kind = ColumnKind::Text, .size = 80, .gridTitle = "Wohnung", .gridWidth = 185,
      .editor = "dbeWohnung", .snapshot = true, .macro = "Wohnung"},
@@ -56,9 +59,8 @@ inline constexpr auto listingColumns = std::to_array<ListingColumn>({
      .snapshot = true, .macro = "Miete", .unit = "\x80"},
     {.name = "Nebenkosten", .kind = ColumnKind::Float, .decimals = 2, .grouped = true, .editor = "dbeNebenkosten",
      .snapshot = true, .macro = "Nebenkosten", .unit = "\x80"},
-    // In the snapshot, yet no macro answers with it: templates have always
-    // got an empty text for it.
-    {.name = "ZuMietenAb", .kind = ColumnKind::DateTime, .editor = "dbeZuMietenAb", .snapshot = true},
+    {.name = "ZuMietenAb", .kind = ColumnKind::DateTime, .editor = "dbeZuMietenAb", .snapshot = true,
+     .macro = "ZuMietenAb"},
     // Shown by a label of its own, not by an editor.
     {.name = "Timestamp", .kind = ColumnKind::DateTime},
     {.name = "Status", .kind = ColumnKind::Boolean, .gridTitle = "Aktiv", .gridWidth = 50,
@@ -93,6 +95,26 @@ constexpr int snapshotSlot(std::size_t index)
     for (std::size_t i = 0; i < index; ++i)
         slot += listingColumns[i].snapshot && isSnapshotNumber(listingColumns[i]) == isSnapshotNumber(column);
     return slot;
+}
+
+// Where a date column keeps its date and time beside its text: its place
+// among the snapshot's dates; -1 for any other column.
+constexpr int snapshotDateSlot(std::size_t index)
+{
+    if (!listingColumns[index].snapshot || listingColumns[index].kind != ColumnKind::DateTime)
+        return -1;
+    int slot = 0;
+    for (std::size_t i = 0; i < index; ++i)
+        slot += listingColumns[i].snapshot && listingColumns[i].kind == ColumnKind::DateTime;
+    return slot;
+}
+
+constexpr std::size_t snapshotDateCount()
+{
+    std::size_t count = 0;
+    for (const ListingColumn &column : listingColumns)
+        count += column.snapshot && column.kind == ColumnKind::DateTime;
+    return count;
 }
 
 constexpr std::size_t snapshotColumnCount(bool numbers)

@@ -2,19 +2,20 @@
 
 #include "common/cp1252.h"
 #include "common/error.h"
+#include "common/fileio.h"
 #include "common/filename.h"
+#include "common/integertext.h"
 #include "generator/detailpagegenerator.h"
+#include "generator/pagefolder.h"
 #include "generator/photonames.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <exception>
 #include <fcntl.h>
 #include <iterator>
-#include <limits>
 #include <unistd.h>
 
 namespace kaviro {
@@ -23,14 +24,10 @@ namespace {
 
 const std::string listingLoop = "Loop";
 const std::string photoLoop = "Bilder";
-
-[[noreturn]] void failNotAnInteger(std::string_view text)
-{
-    std::string message = "'";
-    message += text;
-    message += "' ist kein g\xFC" "ltiger Integerwert";
-    throw Error(message);
-}
+const std::string fieldSetCondition = "Gesetzt";
+const char *const pageMacros[] = {"FileName", "PageNum", "TotalPageNum", "DetailDatei"};
+const char *const photoMacros[] = {"BildDatei", "BildVorschau", "BildTitel", "BildBreite", "BildHoehe"};
+const char *const pageConditions[] = {"Header", "Footer", "MultiPage", "PageExist", "HatBilder"};
 
 void appendHtmlLineBreaks(std::string_view text, std::string &out)
 {
@@ -161,130 +158,8 @@ std::string htmlLineBreaks(std::string_view text)
     return out;
 }
 
-std::int32_t wholeNumber(std::string_view text)
-{
-    std::string_view rest = text;
-    while (!rest.empty() && rest.front() == ' ')
-        rest.remove_prefix(1);
-    bool negative = false;
-    if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) {
-        negative = rest.front() == '-';
-        rest.remove_prefix(1);
-    }
-    int base = 10;
-    if (rest.starts_with("0x") || rest.starts_with("0X")) {
-        base = 16;
-        rest.remove_prefix(2);
-    } else if (!rest.empty() && (rest.front() == '$' || rest.front() == 'x' || rest.front() == 'X')) {
-        base = 16;
-        rest.remove_prefix(1);
-    }
-    // Unsigned, so that from_chars takes no second sign.
-    std::uint64_t magnitude = 0;
-    const char *end = rest.data() + rest.size();
-    const auto [stop, error] = std::from_chars(rest.data(), end, magnitude, base);
-    const std::uint64_t limit = negative ? std::uint64_t{1} << 31 : (std::uint64_t{1} << 31) - 1;
-    if (rest.empty() || stop != end || error != std::errc() || magnitude > limit)
-        failNotAnInteger(text);
-    return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
-                                              : static_cast<std::int64_t>(magnitude));
-}
-
-// The page being written. Writes go through a buffer that is kept from page
-// to page; a failed write is reported once and the rest of the page dropped.
-class ListingPageGenerator::PageFile {
-public:
-    ~PageFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-
-    bool isOpen() const { return m_fd >= 0; }
-
-    // Creates the file, replacing one of that name.
-    void open(const std::string &name)
-    {
-        const std::string path = cp1252ToUtf8(name);
-        do
-            m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        while (m_fd < 0 && errno == EINTR);
-        if (m_fd < 0)
-            throw Error("Datei " + name + " kann nicht erstellt werden");
-        m_failed = false;
-        m_buffer.clear();
-        m_buffer.reserve(bufferSize);
-    }
-
-    void write(std::string_view text)
-    {
-        if (m_failed)
-            throw Error(writeError);
-        if (m_buffer.size() + text.size() > bufferSize) {
-            flush();
-            if (text.size() >= bufferSize) {
-                writeThrough(text);
-                return;
-            }
-        }
-        m_buffer.append(text);
-    }
-
-    // Keeps what was written so far. A failure to store the rest is an error,
-    // unless the page is being closed because of another one.
-    void close()
-    {
-        bool stored = !m_failed;
-        if (stored) {
-            stored = writeAll(m_buffer);
-            m_buffer.clear();
-        }
-        if (::close(m_fd) != 0 && errno != EINTR)
-            stored = false;
-        m_fd = -1;
-        if (!stored && !m_failed && std::uncaught_exceptions() == 0)
-            throw Error(writeError);
-    }
-
-private:
-    static constexpr std::size_t bufferSize = 64 * 1024;
-    static constexpr const char *writeError = "Stream-Write-Fehler";
-
-    void flush()
-    {
-        writeThrough(m_buffer);
-        m_buffer.clear();
-    }
-
-    void writeThrough(std::string_view bytes)
-    {
-        if (!writeAll(bytes)) {
-            m_failed = true;
-            m_buffer.clear();
-            throw Error(writeError);
-        }
-    }
-
-    bool writeAll(std::string_view bytes) const
-    {
-        while (!bytes.empty()) {
-            const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        }
-        return true;
-    }
-
-    int m_fd = -1;
-    bool m_failed = false;
-    std::string m_buffer;
-};
-
 ListingPageGenerator::ListingPageGenerator(const ListingSource &listings)
-    : m_listings(listings), m_pageFile(std::make_unique<PageFile>())
+    : m_listings(listings), m_pages(std::make_unique<PageFolder>())
 {
 }
 
@@ -296,29 +171,13 @@ void ListingPageGenerator::setTemplateFile(const std::string &fileName)
     if (fileName.empty())
         return;
 
-    const std::string path = cp1252ToUtf8(fileName);
-    const auto cannotOpen = [&] { return Error("Datei " + fileName + " kann nicht ge\xF6" "ffnet werden"); };
-    int fd;
-    do
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        throw cannotOpen();
+    const int fd = openFile(cp1252ToUtf8(fileName).c_str(), O_RDONLY);
     std::string content;
-    char chunk[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ::close(fd);
-            throw cannotOpen();
-        }
-        if (n == 0)
-            break;
-        content.append(chunk, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
+    const bool read = fd >= 0 && readAll(fd, content);
+    if (fd >= 0)
+        ::close(fd);
+    if (!read)
+        throw Error("Datei " + fileName + " kann nicht ge\xF6" "ffnet werden");
     setTemplateText(content);
 }
 
@@ -354,7 +213,7 @@ std::int32_t ListingPageGenerator::pageCount() const
 std::int64_t ListingPageGenerator::pageAtOffset(const StringParameters &tagParams) const
 {
     const std::string *offset = tagParams.find("offset");
-    return listPageNumber() + (offset ? wholeNumber(*offset) : 0);
+    return listPageNumber() + (offset ? toInteger(*offset, tagInteger) : 0);
 }
 
 const WebDataRow &ListingPageGenerator::currentRow() const
@@ -362,10 +221,72 @@ const WebDataRow &ListingPageGenerator::currentRow() const
     return m_listings.webDataRow(loopCounterByName(listingLoop));
 }
 
+TemplateNames ListingPageGenerator::answeredNames() const
+{
+    TemplateNames names;
+    for (const ListingColumn &column : listingColumns) {
+        if (!column.macro.empty())
+            names.fields.emplace_back(column.macro);
+    }
+    const std::vector<std::string> &extras = m_listings.extraFieldNames();
+    names.fields.insert(names.fields.end(), extras.begin(), extras.end());
+    names.macros = names.fields;
+    names.macros.insert(names.macros.end(), std::begin(pageMacros), std::end(pageMacros));
+    names.macros.insert(names.macros.end(), std::begin(photoMacros), std::end(photoMacros));
+    names.conditions.assign(std::begin(pageConditions), std::end(pageConditions));
+    names.conditions.push_back(fieldSetCondition);
+    names.loops.push_back(listingLoop);
+    names.loops.push_back(photoLoop);
+    return names;
+}
+
+// The value of a field of the current listing, by macro name; false for a
+// name that is no field. The listing columns come first, then the extra ones.
+bool ListingPageGenerator::fieldMacroValue(const std::string &name, const StringParameters &tagParams,
+                                           std::string &value) const
+{
+    if (const ListingColumn *column = macroColumn(name)) {
+        const WebDataRow &row = currentRow();
+        const std::string *format = tagParams.find("format");
+        const int dateSlot = snapshotDateSlot(std::size_t(column - listingColumns.data()));
+        if (format && dateSlot >= 0 && m_dateFormatter) {
+            const ListingDateTime &date = row.dates[std::size_t(dateSlot)];
+            value = date.isNull() ? std::string() : m_dateFormatter(date, *format);
+        } else {
+            setMacroValue(*column, row, m_decimalSeparator, value);
+        }
+        return true;
+    }
+    const std::vector<std::string> &extras = m_listings.extraFieldNames();
+    const auto extra = std::find(extras.begin(), extras.end(), name);
+    if (extra == extras.end())
+        return false;
+    const WebDataRow &row = currentRow();
+    const auto index = std::size_t(extra - extras.begin());
+    value = index < row.extras.size() ? row.extras[index] : std::string();
+    return true;
+}
+
+// A number counts as set when it is not 0: the snapshot keeps a null number
+// as 0.0. A name that is no field of this table is not set, so that one
+// template serves tables with and without a column.
+bool ListingPageGenerator::isFieldSet(const std::string &name) const
+{
+    if (const ListingColumn *column = macroColumn(name); column && isSnapshotNumber(*column)) {
+        const auto slot = std::size_t(snapshotSlot(std::size_t(column - listingColumns.data())));
+        return currentRow().numbers[slot] != 0.0;
+    }
+    std::string value;
+    return fieldMacroValue(name, StringParameters(), value) && !value.empty();
+}
+
 void ListingPageGenerator::evaluateCondition(const std::string &name, const StringParameters &tagParams,
                                              bool &result)
 {
-    if (name == "Header") {
+    if (name == fieldSetCondition) {
+        const std::string *field = tagParams.find("feld");
+        result = isFieldSet(field ? *field : std::string());
+    } else if (name == "Header") {
         result = pageNumber() == 1;
     } else if (name == "Footer") {
         result = pageNumber() == pageCount();
@@ -398,19 +319,16 @@ void ListingPageGenerator::getMacroValue(const std::string &name, const StringPa
                                          std::string &value, bool &)
 {
     using namespace std::string_view_literals;
-    if (const ListingColumn *column = macroColumn(name)) {
-        setMacroValue(*column, currentRow(), m_decimalSeparator, value);
-    } else if (name == "FileName"sv) {
+    if (name == "FileName"sv)
         value = fileNamePart(pageFileName(pageAtOffset(tagParams)));
-    } else if (name == "PageNum"sv) {
+    else if (name == "PageNum"sv)
         value = std::to_string(pageAtOffset(tagParams));
-    } else if (name == "TotalPageNum"sv) {
+    else if (name == "TotalPageNum"sv)
         value = std::to_string(pageCount());
-    } else if (name == "DetailDatei"sv) {
+    else if (name == "DetailDatei"sv)
         value = detailPageName(currentRow());
-    } else if (name.starts_with("Bild"sv)) {
+    else if (!fieldMacroValue(name, tagParams, value) && name.starts_with("Bild"sv))
         photoMacroValue(name, value);
-    }
 }
 
 void ListingPageGenerator::photoMacroValue(std::string_view name, std::string &value) const
@@ -436,23 +354,38 @@ void ListingPageGenerator::photoMacroValue(std::string_view name, std::string &v
 void ListingPageGenerator::runStarting()
 {
     m_exceptionAtStart = std::current_exception();
-    m_files.start(cp1252ToUtf8(m_outputDir), cp1252ToUtf8(fileNamePart(m_templateFileName)));
+    m_writtenFiles.clear();
+    // An empty folder would put the pages into the root folder.
+    if (m_outputDir.empty())
+        throw Error("Kein Ausgabeordner eingestellt.");
+    // A check run touches no file, its record included.
+    if (m_writesPages)
+        m_pages->start(cp1252ToUtf8(m_outputDir), m_templateFileName);
+}
+
+bool ListingPageGenerator::failing() const
+{
+    // The engine ends pages and runs from its error handler too; an
+    // exception other than the one a caller may be handling means an error
+    // ended the run.
+    return std::current_exception() != m_exceptionAtStart;
 }
 
 void ListingPageGenerator::runFinished()
 {
-    // The engine ends a failed run here too, inside its handler.
-    if (std::current_exception() != m_exceptionAtStart || stopRequest()) {
-        m_files.discard();
+    if (!m_writesPages)
+        return;
+    if (failing() || stopRequest()) {
+        m_pages->discard();
         return;
     }
     try {
         writeFilesBesidePages();
-        m_files.commit();
     } catch (...) {
-        m_files.discard();
+        m_pages->discard();
         throw;
     }
+    m_writtenFiles = m_pages->commit();
 }
 
 void ListingPageGenerator::writeFilesBesidePages()
@@ -463,8 +396,8 @@ void ListingPageGenerator::writeFilesBesidePages()
             const WebDataRow &row = m_listings.webDataRow(i);
             for (std::size_t p = 0; p < row.photos.size(); ++p) {
                 const PhotoFiles files = m_photos->photoFiles(row.photos[p].id);
-                m_files.add(photoFileName(row, p, false), files.large);
-                m_files.add(photoFileName(row, p, true), files.thumbnail);
+                m_pages->addFile(photoFileName(row, p, false), files.large);
+                m_pages->addFile(photoFileName(row, p, true), files.thumbnail);
             }
         }
     }
@@ -472,26 +405,27 @@ void ListingPageGenerator::writeFilesBesidePages()
         return;
     DetailPageGenerator details(m_listings, *this);
     for (int i = 0; i < count; ++i)
-        m_files.add(cp1252ToUtf8(detailPageName(m_listings.webDataRow(i))), details.render(i));
+        m_pages->addFile(cp1252ToUtf8(detailPageName(m_listings.webDataRow(i))), details.render(i));
 }
 
 void ListingPageGenerator::beginPage(int pageNumber)
 {
-    if (m_pageFile->isOpen())
+    if (m_pages->pageOpen())
         throw Error("Internal error. Outpust stream already exist.");
-    m_pageFile->open(pageFileName(pageNumber));
+    if (m_writesPages)
+        m_pages->openPage(pageFileName(pageNumber));
 }
 
 void ListingPageGenerator::endPage(int)
 {
-    if (m_pageFile->isOpen())
-        m_pageFile->close();
+    if (m_pages->pageOpen())
+        m_pages->closePage(!failing());
 }
 
 void ListingPageGenerator::emitText(std::string_view text)
 {
-    if (m_pageFile->isOpen())
-        m_pageFile->write(text);
+    if (m_pages->pageOpen())
+        m_pages->write(text);
 }
 
 } // namespace kaviro

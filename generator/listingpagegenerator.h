@@ -1,17 +1,21 @@
 #pragma once
 
-#include "generator/generatedfiles.h"
 #include "generator/listingsource.h"
 #include "generator/photosource.h"
+#include "generator/templatecheck.h"
 #include "generator/templateengine.h"
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kaviro {
+
+class PageFolder;
 
 // Fixed-point text of value as Format("%<width>.<decimals>f") gives it:
 // rounded half away from zero on the value's shortest decimal form (so 0.15
@@ -22,29 +26,25 @@ std::string formatFixed(double value, int decimals, char decimalSeparator, int w
 // Every CR LF pair becomes "<br>"; a lone CR or LF stays.
 std::string htmlLineBreaks(std::string_view text);
 
-// A tag parameter read as a whole number: leading blanks, an optional sign,
-// decimal digits or hexadecimal ones after "$", "x" or "0x". Anything else
-// throws Error "'<text>' ist kein gültiger Integerwert".
-std::int32_t wholeNumber(std::string_view text);
-
 // Turns the active listings into HTML pages: answers the engine's hooks from
 // the snapshot and writes each page into its own file, named after the
 // template, in the output folder.
 //
 // Template vocabulary: the loop "Loop" (one iteration per listing); the
 // macros of the listing columns (listingColumns: Wohnung, Flaeche, Strasse,
-// PLZ, Ort, Beschreibung, Miete and Nebenkosten), only inside "Loop";
-// FileName and PageNum (optional "offset"),
-// TotalPageNum; the conditions Header, Footer, MultiPage and PageExist
-// (optional "offset").
+// PLZ, Ort, Beschreibung, Miete, Nebenkosten and ZuMietenAb, the last with
+// an optional date "format") and of the source's extra columns, only inside
+// "Loop"; FileName and PageNum (optional "offset"), TotalPageNum; the
+// conditions Header, Footer, MultiPage, PageExist (optional "offset") and
+// Gesetzt ("feld": a field of the current listing is not empty).
 //
 // Photos: inside "Loop" the loop "Bilder" runs over the listing's photos,
 // with the macros BildDatei, BildVorschau (file names relative to the output
 // folder), BildTitel, BildBreite and BildHoehe; the condition HatBilder
 // holds when the listing has a photo; DetailDatei names its detail page.
 // With a photo source the image files are written into "bilder/", and with a
-// detail template one detail page per listing; both only when the whole run
-// succeeds, and files of an earlier run no longer written are removed.
+// detail template one detail page per listing; they belong to the same
+// all-or-nothing generation as the pages.
 //
 // All texts, file names included, are Windows-1252 like the settings they
 // come from; a name is converted to the file system's UTF-8 only when a file
@@ -76,6 +76,20 @@ public:
     // Where the photos' bytes come from; none: no image files are written.
     void setPhotoSource(const PhotoSource *photos) { m_photos = photos; }
 
+    // Off: a run expands the template as usual and writes no file, to find
+    // the errors a run would meet.
+    void setWritesPages(bool on) { m_writesPages = on; }
+
+    // Formats a date for a macro's "format" parameter (Windows-1252); without
+    // one the parameter is ignored and the snapshot's text used.
+    using DateFormatter = std::function<std::string(const ListingDateTime &date, const std::string &format)>;
+    void setDateFormatter(DateFormatter formatter) { m_dateFormatter = std::move(formatter); }
+
+    // Every name this generator answers, the source's extra columns included.
+    TemplateNames answeredNames() const;
+    // The unknown names of the loaded template.
+    std::vector<UnknownName> unknownNames() const { return checkTemplateNames(templateText(), answeredNames()); }
+
     // Full name of page n: the output folder, "/", the template's name with
     // ".html" for its extension, n before ".html" when n > 1.
     std::string pageFileName(std::int64_t n) const;
@@ -83,7 +97,13 @@ public:
     // rows per page, rounded up (0 without listings).
     std::int32_t pageCount() const;
 
+    // The files the last successful run wrote, relative to the output folder
+    // ("/" between folders, UTF-8): its pages, images and detail pages.
+    const std::vector<std::string> &writtenFiles() const { return m_writtenFiles; }
+
 protected:
+    // A run writes all its pages or none (PageFolder). Error "Kein
+    // Ausgabeordner eingestellt." without an output folder.
     void runFinished() override;
     void runStarting() override;
     void evaluateCondition(const std::string &name, const StringParameters &tagParams, bool &result) override;
@@ -105,21 +125,24 @@ protected:
     const ListingSource &m_listings;
 
 private:
-    class PageFile;
-
+    bool failing() const;
     void photoMacroValue(std::string_view name, std::string &value) const;
     void writeFilesBesidePages();
+    bool fieldMacroValue(const std::string &name, const StringParameters &tagParams, std::string &value) const;
+    bool isFieldSet(const std::string &name) const;
 
-    std::unique_ptr<PageFile> m_pageFile;
+    std::unique_ptr<PageFolder> m_pages;
+    std::exception_ptr m_exceptionAtStart;
     std::string m_templateFileName;
     std::string m_outputDir;
     bool m_multiPage = false;
     std::int32_t m_rowsPerPage = 0;
     char m_decimalSeparator = '.';
+    DateFormatter m_dateFormatter;
+    bool m_writesPages = true;
     std::string m_detailTemplateFileName;
     const PhotoSource *m_photos = nullptr;
-    GeneratedFiles m_files;
-    std::exception_ptr m_exceptionAtStart;
+    std::vector<std::string> m_writtenFiles;
 };
 
 } // namespace kaviro

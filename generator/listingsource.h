@@ -2,6 +2,9 @@
 
 #include "generator/webdata.h"
 
+#include <string>
+#include <vector>
+
 namespace kaviro {
 
 // What the page generator reads: the snapshot's row count and its rows by
@@ -12,6 +15,13 @@ public:
     virtual int webDataCount() const = 0;
     // Valid for 0 <= index < webDataCount() while the snapshot rows exist.
     virtual const WebDataRow &webDataRow(int index) const = 0;
+    // The names of the table's extra columns (Windows-1252), in the order of
+    // each row's extras; none by default.
+    virtual const std::vector<std::string> &extraFieldNames() const
+    {
+        static const std::vector<std::string> none;
+        return none;
+    }
 };
 
 } // namespace kaviro

@@ -40,11 +40,26 @@ struct WebPhoto {
     int height = 0;
 };
 
+// A stored date and time of day in local time, kept beside its text so that
+// a template may ask for another format; year 0 for none (null).
+struct ListingDateTime {
+    std::int16_t year = 0;
+    std::int8_t month = 0;
+    std::int8_t day = 0;
+    std::int8_t hour = 0;
+    std::int8_t minute = 0;
+    std::int8_t second = 0;
+    std::int16_t msec = 0;
+
+    bool isNull() const { return year == 0; }
+};
+
 // One active listing copied out of the table for page generation: the
 // columns of listingColumns marked for the snapshot, in column order. Texts
 // are Windows-1252 bytes (empty when null; a date in the locale's short
 // form, plus the long time when not midnight); numbers stay numbers (0.0
-// when null) so the generator can format them.
+// when null) so the generator can format them. The table's extra columns
+// follow as texts, in the order the source names them.
 struct WebDataRow {
     std::array<std::string, snapshotColumnCount(false)> texts;
     std::array<double, snapshotColumnCount(true)> numbers{};
@@ -52,6 +67,8 @@ struct WebDataRow {
     // listing's detail page and image files.
     std::string key;
     std::vector<WebPhoto> photos; // in their order
+    std::array<ListingDateTime, snapshotDateCount()> dates{};
+    std::vector<std::string> extras;
 
     const std::string &text(SnapshotField<false> field) const { return texts[field.slot]; }
     std::string &text(SnapshotField<false> field) { return texts[field.slot]; }

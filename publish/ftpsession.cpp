@@ -40,6 +40,16 @@ std::string FtpSession::destination() const
     return "ftp://" + m_ftp.userId() + "@" + m_ftp.host() + ":" + std::to_string(m_ftp.port()) + " " + m_folder;
 }
 
+bool FtpSession::remove(const std::string &remoteName)
+{
+    try {
+        m_ftp.deleteFile(remoteName);
+        return true;
+    } catch (const FtpError &) {
+        return false;
+    }
+}
+
 void FtpSession::store(const std::string &localPath, const std::string &remoteName)
 {
     const std::string temporary = temporaryName(remoteName);

@@ -18,14 +18,11 @@ public:
     void changeDirectory(const std::string &folder) override;
     // Stores under a temporary name, then renames it onto remoteName.
     void store(const std::string &localPath, const std::string &remoteName) override;
-    void remove(const std::string &remoteName) override { m_ftp.deleteFile(remoteName); }
+    bool remove(const std::string &remoteName) override;
     void disconnect(std::chrono::milliseconds replyBound) override { m_ftp.disconnect(replyBound); }
     std::string destination() const override;
 
     FtpClient &client() { return m_ftp; }
-
-    // The temporary name a page travels under.
-    static std::string temporaryName(const std::string &remoteName) { return ".kaviro-upload." + remoteName; }
 
 private:
     FtpClient m_ftp;

@@ -503,7 +503,7 @@ void SftpSession::run(const std::function<void()> &step, const ProgressHandler &
 {
     if (m_running)
         throw SftpError("Es l\xe4" "uft bereits eine \xdc" "bertragung");
-    if (m_cancelRequested)
+    if (stopRequested())
         throw SftpAbortError(cancelledText);
     m_running = true;
     m_sent = 0;
@@ -535,7 +535,7 @@ void SftpSession::waitBounded(const std::function<bool(std::chrono::milliseconds
     auto lastActivity = std::chrono::steady_clock::now();
     std::int64_t reported = -1;
     while (!waitSlice(passLength)) {
-        if (m_cancelRequested) {
+        if (stopRequested()) {
             stop();
             throw SftpAbortError(cancelledText);
         }

@@ -94,6 +94,9 @@ public:
 
     // Thread-safe: ends the running wait, or the next one.
     void cancel() { m_cancelRequested = true; }
+    // A flag of the caller's that ends every wait while it is true, as
+    // cancel() does; null for none.
+    void setStopFlag(const std::atomic<bool> *stop) { m_stop = stop; }
 
     // Bound on silence: the whole of a step, or a file's send without
     // progress. 60 seconds unless set; 0 = no bound.
@@ -119,6 +122,7 @@ private:
                      const std::function<void()> &stop, const ProgressHandler &onProgress,
                      std::int64_t size);
     void requireSession() const;
+    bool stopRequested() const { return m_cancelRequested || (m_stop != nullptr && *m_stop); }
     void releaseHandles();
 
     SftpWorker m_worker;
@@ -130,6 +134,7 @@ private:
     bool m_broken = false;
     bool m_running = false;
     std::atomic<bool> m_cancelRequested{false};
+    const std::atomic<bool> *m_stop = nullptr;
     std::atomic<std::int64_t> m_sent{0};
     std::chrono::milliseconds m_idleTimeOut{60000};
 };

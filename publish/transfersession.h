@@ -29,12 +29,17 @@ public:
     // Stores the local file under remoteName so that the name never holds
     // half a file: a failed or cancelled page leaves the old one in place.
     virtual void store(const std::string &localPath, const std::string &remoteName) = 0;
-    virtual void remove(const std::string &remoteName) = 0;
+    // False when the server refuses (the file may be gone already); a
+    // connection that fails raises.
+    virtual bool remove(const std::string &remoteName) = 0;
     // Ends the session; replyBound bounds the wait for the server's answer.
     // Does nothing when not connected.
     virtual void disconnect(std::chrono::milliseconds replyBound) = 0;
     // Where the pages go, as the upload record names it.
     virtual std::string destination() const = 0;
+
+    // The temporary name a page travels under.
+    static std::string temporaryName(const std::string &remoteName) { return ".kaviro-upload." + remoteName; }
 };
 
 } // namespace kaviro

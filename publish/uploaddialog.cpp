@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -94,6 +95,10 @@ UploadDialog::UploadDialog(Desktop &desktop, Session &session, QWidget *mainWind
     windowFont.setPixelSize(11);
     setFont(windowFont);
     setFixedSize(322, 104);
+    // A tool window of the main window stays above it and cannot be lost
+    // behind it.
+    if (m_watchedWindow)
+        setParent(m_watchedWindow, (windowFlags() & ~Qt::WindowType_Mask) | Qt::Tool);
     m_ui->btnCancel->setEnabled(false);
     connect(m_ui->btnCancel, &QPushButton::clicked, this, &UploadDialog::cancel);
 
@@ -107,6 +112,9 @@ UploadDialog::UploadDialog(Desktop &desktop, Session &session, QWidget *mainWind
     if (m_watchedWindow)
         m_watchedWindow->installEventFilter(this);
     m_uploader.setErrorHandler([this](const std::string &message) {
+        // A server identity to trust gets its question instead.
+        if (trustRequestOf(m_uploader.lastResult()))
+            return;
         m_desktop.messageBox(this, applicationTitle(), fromWindows1252(message), QMessageBox::Ok,
                                  QMessageBox::NoIcon);
     });
@@ -150,7 +158,7 @@ bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &
 {
     // The waits below keep the windows running, which offers the chance to
     // start again.
-    if (m_uploader.isRunning())
+    if (m_running)
         return false;
     // Logging in with an empty password in place of one that could not be
     // read would only earn a refusal from the server, or lock the account.
@@ -161,31 +169,95 @@ bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &
 
     show();
     raise();
-    m_ui->btnCancel->setEnabled(true);
+    m_running = true;
     emit runningChanged(true);
     setEventPump([] { QCoreApplication::processEvents(); });
     const auto ended = [this] {
         setEventPump({});
         m_ui->btnCancel->setEnabled(false);
+        m_running = false;
         emit runningChanged(false);
         if (std::exchange(m_closeWindowAfterUpload, false) && m_watchedWindow)
             QTimer::singleShot(0, m_watchedWindow.data(), &QWidget::close);
     };
-    bool result = false;
+    UploadResult result;
     try {
-        result = runUploadJob(m_uploader, m_session.settings(), pageCount, pageFileName).ok;
+        for (;;) {
+            m_ui->btnCancel->setEnabled(true);
+            result = runUploadJob(m_uploader, m_session.settings(), pageCount, pageFileName);
+            m_ui->btnCancel->setEnabled(false);
+            const std::optional<TrustRequest> request = trustRequestOf(result);
+            if (!request || !askToTrust(*request))
+                break;
+        }
     } catch (...) {
         ended();
         throw;
     }
+    reportOutcome(result);
     ended();
     hide();
-    return result;
+    return result.ok;
+}
+
+bool UploadDialog::askToTrust(const TrustRequest &request)
+{
+    const TrustQuestion question = trustQuestion(request, fromWindows1252(m_session.settings().ftpServer));
+    if (m_desktop.messageBox(this, question.caption, question.text, QMessageBox::Yes | QMessageBox::No,
+                             question.icon)
+        != QMessageBox::Yes)
+        return false;
+    // The record takes it even when the file cannot: the next try trusts it.
+    runCommand(m_desktop, this, [&] { trust(request, m_session.settingsFile(), m_session.settings()); });
+    return true;
+}
+
+void UploadDialog::reportOutcome(const UploadResult &result)
+{
+    // A window the user closed meanwhile leaves the word to the main window.
+    QWidget *parent = isVisible() || !m_watchedWindow ? static_cast<QWidget *>(this) : m_watchedWindow.data();
+    const QString summary = fromWindows1252(Uploader::summaryText(result));
+    if (result.ok) {
+        m_desktop.messageBox(parent, u"Information"_s, u"Die HTML-Seiten wurden übertragen.\r\n"_s + summary,
+                             QMessageBox::Ok, QMessageBox::Information);
+    } else if (result.cancelled && !m_closeWindowAfterUpload) {
+        const QString text = fromWindows1252(Uploader::cancelledText) + u" "_s + summary;
+        setStatus(text);
+        m_desktop.messageBox(parent, u"Information"_s, text, QMessageBox::Ok, QMessageBox::Information);
+    }
+}
+
+TrustQuestion trustQuestion(const TrustRequest &request, const QString &server)
+{
+    const QString fingerprint = fromWindows1252(request.fingerprint);
+    const QString advice = u"Vertrauen Sie ihm nur, wenn Ihr Anbieter Ihnen genau diesen Fingerabdruck nennt."
+                           "\r\n\r\nWollen Sie ihm vertrauen und die Übertragung wiederholen ?"_s;
+    if (request.kind == TrustRequest::Kind::Certificate)
+        return {u"Zertifikat prüfen"_s,
+                u"Für das Zertifikat des FTP-Servers \"%1\" bürgt keine bekannte Zertifizierungsstelle."
+                "\r\n\r\nSHA-256-Fingerabdruck:\r\n%2\r\n\r\n"_s.arg(server, fingerprint)
+                    + advice,
+                QMessageBox::Question};
+    if (!request.changed)
+        return {u"Host-Schlüssel prüfen"_s,
+                u"Der SFTP-Server \"%1\" ist noch nicht bekannt.\r\n\r\n"
+                "Fingerabdruck seines Host-Schlüssels:\r\n%2\r\n\r\n"_s.arg(server, fingerprint)
+                    + advice,
+                QMessageBox::Question};
+    return {u"Warnung"_s,
+            u"ACHTUNG: Der Host-Schlüssel des SFTP-Servers \"%1\" hat sich geändert!\r\n\r\n"
+            "Das kann bedeuten, dass jemand die Verbindung abfängt und mitliest. Es kann auch sein, dass "
+            "Ihr Anbieter den Schlüssel gewechselt hat.\r\n\r\n"
+            "Fingerabdruck des neuen Schlüssels:\r\n%2\r\n\r\n"
+            "Vertrauen Sie dem neuen Schlüssel nur, wenn Ihr Anbieter Ihnen den Wechsel und genau diesen "
+            "Fingerabdruck bestätigt hat.\r\n\r\nWollen Sie ihm trotzdem vertrauen und die Übertragung "
+            "wiederholen ?"_s.arg(server, fingerprint),
+            QMessageBox::Warning};
 }
 
 bool UploadDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_watchedWindow && event->type() == QEvent::Close && isRunning()) {
+    if (watched == m_watchedWindow && event->type() == QEvent::Close && m_uploader.isRunning()) {
         event->ignore();
         m_closeWindowAfterUpload = true;
         cancel();

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "publish/uploader.h"
+#include "session/trust.h"
 
 #include <QDialog>
+#include <QMessageBox>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -50,15 +52,28 @@ private:
     std::int64_t m_progress = 0;
 };
 
+// A question whether to trust a server identity, as the upload window asks it.
+struct TrustQuestion {
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::Question;
+};
+// server is the host the upload went to.
+TrustQuestion trustQuestion(const TrustRequest &request, const QString &server);
+
 // The window "FTP Übertragung" through which the main window's "FTP Upload"
-// sends the generated pages: it shows itself without being modal, runs the
-// upload sequence with the FTP values of the settings record as they stand,
-// tells each step in its status bar and the share of the current page sent
-// in its gauge, and hides again when the upload is over. The main window
-// stays usable meanwhile. "Abbrechen" ends a running upload at its next safe
-// point (after the login, the change of folder or the page being sent), with
+// sends the generated pages: a tool window of the main window, above it, not
+// modal; it runs the upload sequence with the FTP values of the settings
+// record as they stand, tells each step in its status bar and the share of
+// the current page sent in its gauge, and hides again when the upload is
+// over, saying how many pages were sent. The main window stays usable
+// meanwhile. "Abbrechen" ends any wait of a running upload at once, with
 // QUIT sent. Closing the main window during an upload does the same, and the
 // main window closes once the upload has ended.
+//
+// A server whose certificate or host key nobody vouches for ends the upload
+// with a question; "Ja" trusts it (settings file and record) and uploads
+// again.
 class UploadDialog : public QDialog {
     Q_OBJECT
 public:
@@ -79,8 +94,9 @@ public:
     // The same for the pages given.
     bool upload(std::int32_t pageCount, const Uploader::PageFileName &pageFileName);
 
-    bool isRunning() const { return m_uploader.isRunning(); }
-    // Asks the running upload to stop at its next safe point.
+    // From the start of an upload to its end, questions included.
+    bool isRunning() const { return m_running; }
+    // Ends the running upload.
     void cancel();
 
     QString statusText() const;
@@ -97,6 +113,10 @@ protected:
 
 private:
     void setStatus(const QString &text);
+    bool askToTrust(const TrustRequest &request);
+    // Says how many pages went and how many were unchanged, after a success
+    // or a cancel the user asked for.
+    void reportOutcome(const UploadResult &result);
 
     Desktop &m_desktop;
     Session &m_session;
@@ -104,6 +124,7 @@ private:
     Uploader m_uploader;
     QPointer<QWidget> m_watchedWindow;
     bool m_closeWindowAfterUpload = false;
+    bool m_running = false;
 };
 
 } // namespace kaviro

@@ -50,10 +50,12 @@ std::string Uploader::summaryText(const UploadResult &result)
 
 Uploader::Uploader()
 {
-    m_session.setProgressHandler([this](std::int64_t sent, std::int64_t size) {
+    const auto onProgress = [this](std::int64_t sent, std::int64_t size) {
         if (m_onProgress)
             m_onProgress(m_page, sent, size);
-    });
+    };
+    m_ftp.setProgressHandler(onProgress);
+    m_sftp.setProgressHandler(onProgress);
 }
 
 void Uploader::status(const std::string &text)
@@ -79,6 +81,12 @@ bool Uploader::attempt(const std::string &failedText, const std::function<void()
             m_onError(e.what());
     } catch (const CertificateError &e) {
         m_result.untrustedCertificate = e.fingerprint();
+        status(failedText);
+        if (m_onError)
+            m_onError(e.what());
+    } catch (const SftpHostKeyError &e) {
+        m_result.untrustedHostKey = e.fingerprint();
+        m_result.hostKeyChanged = e.problem() == SftpHostKeyError::Problem::Changed;
         status(failedText);
         if (m_onError)
             m_onError(e.what());
@@ -112,12 +120,15 @@ bool Uploader::upload(const Settings &settings, std::int32_t pageCount, const Pa
     m_result = {};
     m_page = 0;
 
+    m_session = &m_ftp;
+    if (settings.protocol == UploadProtocol::Sftp)
+        m_session = &m_sftp;
     status(connectingText);
-    m_session.configure(settings, &m_cancelRequested);
-    bool ok = attempt(connectFailedText, [this] { m_session.connect(); }) && !stopRequested();
+    m_session->configure(settings, &m_cancelRequested);
+    bool ok = attempt(connectFailedText, [this] { m_session->connect(); }) && !stopRequested();
     if (ok) {
         status(changingDirectoryText);
-        ok = attempt(changeDirectoryFailedText, [&] { m_session.changeDirectory(settings.ftpPath); })
+        ok = attempt(changeDirectoryFailedText, [&] { m_session->changeDirectory(settings.ftpPath); })
             && !stopRequested();
     }
     if (ok) {
@@ -132,11 +143,11 @@ bool Uploader::upload(const Settings &settings, std::int32_t pageCount, const Pa
         // The user asked to stop: a server that does not say good-bye in
         // time changes nothing, the connection is closed either way.
         try {
-            m_session.disconnect(quitBoundAfterCancel);
+            m_session->disconnect(quitBoundAfterCancel);
         } catch (const std::exception &) {
         }
     } else {
-        m_session.disconnect(quitBoundAfterFailure);
+        m_session->disconnect(quitBoundAfterFailure);
     }
     m_result.ok = ok;
     return ok;
@@ -146,7 +157,7 @@ void Uploader::sendPages(const Settings &settings, std::int32_t pageCount, const
 {
     const std::string recordPath = folderOf(pageFileName(1)) + "/" + UploadRecord::fileName;
     UploadRecord record = UploadRecord::load(recordPath);
-    const std::string destination = m_session.destination();
+    const std::string destination = m_session->destination();
     const UploadRecord::Pages previous = record.pages(destination);
     // What the server folder holds as far as we know, page by page as they
     // are stored; and what this generation consists of.
@@ -179,7 +190,7 @@ void Uploader::sendPages(const Settings &settings, std::int32_t pageCount, const
                 ++m_result.pagesUnchanged;
                 continue;
             }
-            m_session.store(localName, m_pageName);
+            m_session->store(localName, m_pageName);
             if (pendingDigest.valid())
                 digest = pendingDigest.get();
             current[m_pageName] = digest;
@@ -196,12 +207,9 @@ void Uploader::sendPages(const Settings &settings, std::int32_t pageCount, const
     for (const auto &[name, digest] : previous) {
         if (current.count(name) != 0)
             continue;
-        try {
-            m_session.remove(name);
+        // A refusal means the page is gone from the server already.
+        if (m_session->remove(name))
             ++m_result.pagesDeleted;
-        } catch (const FtpError &) {
-            // Already gone from the server.
-        }
     }
     saveRecord(current);
 }

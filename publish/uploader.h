@@ -1,6 +1,7 @@
 #pragma once
 
 #include "publish/ftpsession.h"
+#include "publish/sftptransfersession.h"
 #include "settings/settings.h"
 
 #include <atomic>
@@ -23,10 +24,17 @@ struct UploadResult {
     // when that ended the upload; trusting it means storing it under
     // Certificate in section FTP.
     std::string untrustedCertificate;
+    // The SHA-256 fingerprint (OpenSSH form) of an SFTP server's host key
+    // nobody vouched for, when that ended the upload; trusting it means
+    // storing it under HostKey in section FTP.
+    std::string untrustedHostKey;
+    // That host key replaced one known or trusted for the server: possibly
+    // an attack, never to be taken without asking.
+    bool hostKeyChanged = false;
 };
 
-// The upload of the generated pages without any window: one session that
-// logs in, changes to the server folder, stores pages 1..pageCount under
+// The upload of the generated pages without any window: one session (FTP
+// or SFTP, as Protocol says) that logs in, changes to the server folder, stores pages 1..pageCount under
 // their own file names and quits. The upload window and the headless
 // publisher both run it; they show the status texts, the progress and the
 // failure messages as they like. Texts are Windows-1252 bytes.
@@ -77,6 +85,7 @@ public:
     // The session's client, for settings an upload does not set (such as the
     // bound on a silent server).
     FtpClient &client() { return m_ftp.client(); }
+    SftpTransferSession &sftp() { return m_sftp; }
 
     static const std::string connectingText;
     static const std::string connectFailedText;
@@ -97,7 +106,8 @@ private:
     void sendPages(const Settings &settings, std::int32_t pageCount, const PageFileName &pageFileName);
 
     FtpSession m_ftp;
-    TransferSession &m_session = m_ftp;
+    SftpTransferSession m_sftp;
+    TransferSession *m_session = &m_ftp;
     StatusHandler m_onStatus;
     ProgressHandler m_onProgress;
     ErrorHandler m_onError;

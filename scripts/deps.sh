@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config libssl-dev libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
-          qt6-translations-l10n sqlite3 libsqlite3-dev librsvg2-bin libssh-dev)
+          qt6-translations-l10n sqlite3 libsqlite3-dev libpq-dev librsvg2-bin libssh-dev)
 package_tools=(dpkg-dev file)
 case "${1:-build}" in
   # python3-openssl: pyftpdlib's TLS handler; openssl: the test servers' certificates.

@@ -5,6 +5,7 @@
 #include "settings/settings.h"
 #include "store/datamodule.h"
 #include "store/photostore.h"
+#include "store/snapshot.h"
 #include "store/windows1252.h"
 
 #include <QFileInfo>
@@ -40,6 +41,17 @@ PublishResult failure(PublishResult::Outcome outcome, QString message)
 
 PublishResult PublishJob::run(const Settings &settings, char decimalSeparator)
 {
+    return publish(settings, decimalSeparator, true);
+}
+
+PublishResult PublishJob::check(const Settings &settings, char decimalSeparator)
+{
+    return publish(settings, decimalSeparator, false);
+}
+
+PublishResult PublishJob::publish(const Settings &settings, char decimalSeparator, bool writePages)
+{
+    PublishResult result;
     try {
         const SnapshotRelease release(m_data);
         if (!m_data.buildWebData())
@@ -51,6 +63,8 @@ PublishResult PublishJob::run(const Settings &settings, char decimalSeparator)
             return failure(PublishResult::Outcome::NoTemplate,
                            QString::fromUtf8(messages::noTemplate).arg(templateFile));
         m_generator.setTemplateFile(settings.templateFilename);
+        for (const UnknownName &unknown : m_generator.unknownNames())
+            result.unknownNames.append(fromWindows1252(describe(unknown)));
         m_generator.setOutputDir(settings.templateOutput);
         m_generator.setMultiPage(settings.multiPage);
         m_generator.setRowsPerPage(settings.rowsPerPage);
@@ -61,16 +75,32 @@ PublishResult PublishJob::run(const Settings &settings, char decimalSeparator)
         if (PhotoStore::available(m_data.connection().database()))
             photos.emplace(m_data.connection().database());
         m_generator.setPhotoSource(photos ? &*photos : nullptr);
+        const QLocale locale = m_data.locale();
+        m_generator.setDateFormatter([locale](const ListingDateTime &date, const std::string &format) {
+            return formatListingDate(date, format, locale);
+        });
+        m_generator.setWritesPages(writePages);
+        // The photo store lives only for this run; a check leaves the next
+        // run writing again.
+        struct RestoreGenerator {
+            ListingPageGenerator &generator;
+            ~RestoreGenerator()
+            {
+                generator.setWritesPages(true);
+                generator.setPhotoSource(nullptr);
+            }
+        } restore{m_generator};
         m_generator.run();
-        m_generator.setPhotoSource(nullptr);
 
-        PublishResult result;
-        result.outcome = PublishResult::Outcome::PagesWritten;
-        result.pageCount = m_generator.pageNumber();
+        result.outcome = writePages ? PublishResult::Outcome::PagesWritten : PublishResult::Outcome::Checked;
+        result.pageCount = writePages ? m_generator.pageNumber() : 0;
         result.listingCount = m_data.webDataCount();
+        result.warnings = m_data.numberWarnings();
         return result;
     } catch (const std::exception &error) {
-        return failure(PublishResult::Outcome::Failed, exceptionText(error));
+        result.outcome = PublishResult::Outcome::Failed;
+        result.message = exceptionText(error);
+        return result;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 
 namespace kaviro {
 
@@ -13,12 +14,19 @@ struct Settings;
 // desktop program shows NoTable and NoTemplate in its "Fehler !" box and
 // Failed in its default error box, the headless publisher prints them.
 struct PublishResult {
-    enum class Outcome { PagesWritten, NoTable, NoTemplate, Failed };
+    enum class Outcome { PagesWritten, Checked, NoTable, NoTemplate, Failed };
 
     Outcome outcome = Outcome::Failed;
     QString message;
     int pageCount = 0;    // pages written
     int listingCount = 0; // active listings in them
+    // The template's names nothing answers, one line each ("Zeile 3:
+    // unbekanntes Makro ..."); found whenever the template was read, also
+    // when the run failed afterwards.
+    QStringList unknownNames;
+    // Pages were written, yet some numbers were no numbers and show as 0:
+    // one sentence each, naming the listing and the column.
+    QStringList warnings;
 
     bool pagesWritten() const { return outcome == Outcome::PagesWritten; }
 };
@@ -31,8 +39,13 @@ public:
     PublishJob(DataModule &data, ListingPageGenerator &generator) : m_data(data), m_generator(generator) {}
 
     PublishResult run(const Settings &settings, char decimalSeparator);
+    // Goes the same road and writes no page: Checked, or the failure a run
+    // would give.
+    PublishResult check(const Settings &settings, char decimalSeparator);
 
 private:
+    PublishResult publish(const Settings &settings, char decimalSeparator, bool writePages);
+
     DataModule &m_data;
     ListingPageGenerator &m_generator;
 };

@@ -49,6 +49,11 @@ PublishResult Session::generate()
     return PublishJob(m_data, m_generator).run(m_settings, pageDecimalSeparator(QLocale::system()));
 }
 
+PublishResult Session::checkTemplate()
+{
+    return PublishJob(m_data, m_generator).check(m_settings, pageDecimalSeparator(QLocale::system()));
+}
+
 Uploader::PageFileName Session::pageFileNames() const
 {
     return [this](std::int32_t page) { return m_generator.pageFileName(page); };

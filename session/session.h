@@ -54,6 +54,9 @@ public:
     // Builds the snapshot and writes the pages with the settings as they
     // stand and the system locale's decimal separator.
     PublishResult generate();
+    // Goes the road of generate() and writes no page: finds the errors a
+    // generation would meet and the template's unknown names.
+    PublishResult checkTemplate();
     // The pages of the latest generation.
     const ListingPageGenerator &generator() const { return m_generator; }
     Uploader::PageFileName pageFileNames() const;

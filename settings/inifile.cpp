@@ -1,91 +1,14 @@
 #include "settings/inifile.h"
 
-#include "settings/integertext.h"
+#include "common/fileio.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace kaviro {
 
 namespace {
-
-enum class ReadResult { Ok, Missing, Failed };
-
-ReadResult readFile(const std::string &fileName, std::string &content)
-{
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0)
-            break;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
-            return ReadResult::Failed;
-        }
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return ReadResult::Ok;
-}
-
-bool writeAll(int fd, std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-// A symbolic link stays a link; the file it points to is replaced.
-std::string resolvedTarget(const std::string &fileName)
-{
-    struct stat st;
-    if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(fileName.c_str(), resolved))
-            return resolved;
-    }
-    return fileName;
-}
-
-bool replaceFile(const std::string &fileName, std::string_view text)
-{
-    const std::string target = resolvedTarget(fileName);
-    mode_t mode = 0600;
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        mode = st.st_mode & 07777;
-
-    std::string temp = target + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    // fsync before the rename, or a crash could leave the new name on an
-    // empty file.
-    bool ok = writeAll(fd, text) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok)
-        ::unlink(temp.c_str());
-    return ok;
-}
 
 struct Lines {
     std::vector<std::string_view> lines;
@@ -197,50 +120,26 @@ Location locate(const std::vector<std::string_view> &lines, std::string_view sec
 
 std::string cut(std::string_view value)
 {
-    return std::string(value.substr(0, IniFile::maxValueLength));
+    return std::string(value.substr(0, IniText::maxValueLength));
 }
 
 } // namespace
 
-IniFile::IniFile(std::string fileName)
-    : m_fileName(std::move(fileName))
+IniText::IniText(std::string text)
+    : m_text(std::move(text))
 {
 }
 
-bool IniFile::exists() const
-{
-    struct stat st;
-    return ::stat(m_fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string IniFile::readString(std::string_view section, std::string_view key,
+std::string IniText::readString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const
 {
-    std::string content;
-    if (readFile(m_fileName, content) != ReadResult::Ok)
-        return cut(defaultValue);
-    const Location location = locate(splitLines(content).lines, section, key);
+    const Location location = locate(splitLines(m_text).lines, section, key);
     return cut(location.key >= 0 ? location.value : defaultValue);
 }
 
-std::int32_t IniFile::readInteger(std::string_view section, std::string_view key,
-                                  std::int32_t defaultValue) const
+void IniText::writeString(std::string_view section, std::string_view key, std::string_view value)
 {
-    return parseInteger(readString(section, key)).value_or(defaultValue);
-}
-
-bool IniFile::readBool(std::string_view section, std::string_view key, bool defaultValue) const
-{
-    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
-}
-
-bool IniFile::writeString(std::string_view section, std::string_view key, std::string_view value)
-{
-    std::string content;
-    // A file that exists but cannot be read must not be replaced by one key.
-    if (readFile(m_fileName, content) == ReadResult::Failed)
-        return false;
-    const Lines split = splitLines(content);
+    const Lines split = splitLines(m_text);
     std::vector<std::string> lines(split.lines.begin(), split.lines.end());
     const Location location = locate(split.lines, section, key);
 
@@ -261,22 +160,55 @@ bool IniFile::writeString(std::string_view section, std::string_view key, std::s
 
     const char *eol = split.crlf ? "\r\n" : "\n";
     std::string text;
-    text.reserve(content.size() + value.size() + section.size() + key.size() + 8);
+    text.reserve(m_text.size() + value.size() + section.size() + key.size() + 8);
     for (const std::string &line : lines) {
         text += line;
         text += eol;
     }
-    return replaceFile(m_fileName, text);
+    m_text = std::move(text);
 }
 
-bool IniFile::writeInteger(std::string_view section, std::string_view key, std::int32_t value)
+IniFile::IniFile(std::string fileName)
+    : m_fileName(std::move(fileName))
 {
-    return writeString(section, key, std::to_string(value));
 }
 
-bool IniFile::writeBool(std::string_view section, std::string_view key, bool value)
+bool IniFile::exists() const
 {
-    return writeString(section, key, value ? "1" : "0");
+    struct stat st;
+    return ::stat(m_fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+FileRead IniFile::read(IniText &ini) const
+{
+    std::string content;
+    const FileRead result = readWholeFile(m_fileName, content);
+    ini = IniText(result == FileRead::Ok ? std::move(content) : std::string());
+    return result;
+}
+
+bool IniFile::replace(const IniText &ini)
+{
+    // A new file is private: it holds a password anyone with the program can decode.
+    return replaceFile(m_fileName, ini.text(), 0600);
+}
+
+std::string IniFile::readString(std::string_view section, std::string_view key,
+                                std::string_view defaultValue) const
+{
+    IniText ini;
+    read(ini);
+    return ini.readString(section, key, defaultValue);
+}
+
+bool IniFile::writeString(std::string_view section, std::string_view key, std::string_view value)
+{
+    IniText ini;
+    // A file that exists but cannot be read must not be replaced by one key.
+    if (read(ini) == FileRead::Failed)
+        return false;
+    ini.writeString(section, key, value);
+    return replace(ini);
 }
 
 } // namespace kaviro

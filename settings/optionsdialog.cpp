@@ -6,10 +6,11 @@
 #include "desktop/labels.h"
 #include "common/version.h"
 #include "desktop/desktop.h"
+#include "publish/tcpsocket.h"
 #include "session/session.h"
 #include "settings/connectionstringdialog.h"
 #include "settings/inifile.h"
-#include "settings/integertext.h"
+#include "common/integertext.h"
 #include "store/windows1252.h"
 
 #include <QApplication>
@@ -60,6 +61,17 @@ bool portKeyAccepted(const QString &typedText)
             return false;
     }
     return true;
+}
+
+std::int32_t proposedPort(UploadProtocol protocol, std::int32_t port)
+{
+    constexpr std::int32_t ftpPort = 21;
+    constexpr std::int32_t sftpPort = 22;
+    if (protocol == UploadProtocol::Sftp && port == ftpPort)
+        return sftpPort;
+    if (protocol == UploadProtocol::Ftp && port == sftpPort)
+        return ftpPort;
+    return port;
 }
 
 // ------------------------------------------------------ rows per page
@@ -219,7 +231,10 @@ OptionsDialog::OptionsDialog(Desktop &desktop, Session &session, QWidget *parent
     chkUseProxyClick();
     // Every way of closing hands the edited record back, "Abbrechen"
     // included: its values stay in effect until the next showing.
-    connect(this, &QDialog::finished, this, [this] { m_session.settings() = m_settings; });
+    connect(this, &QDialog::finished, this, [this] {
+        m_connectionTest.cancel();
+        m_session.settings() = m_settings;
+    });
 }
 
 OptionsDialog::~OptionsDialog() = default;
@@ -252,6 +267,18 @@ void OptionsDialog::connectFields()
 
     connect(ui.chkMultiPage, &QCheckBox::toggled, this, &OptionsDialog::chkMultiPageClick);
     connect(ui.chkUseProxy, &QCheckBox::toggled, this, &OptionsDialog::chkUseProxyClick);
+    connect(ui.cmbProtocol, &QComboBox::currentIndexChanged, this, &OptionsDialog::cmbProtocolChange);
+    // Only the user's choice proposes a port; loading keeps the file's.
+    connect(ui.cmbProtocol, &QComboBox::activated, this, [this] {
+        const std::int32_t port = proposedPort(m_settings.protocol, m_settings.ftpPort);
+        if (port != m_settings.ftpPort)
+            m_ui->txtFTPPort->setText(QString::number(port));
+    });
+    connect(ui.cmbEncryption, &QComboBox::currentIndexChanged, this,
+            [this](int index) { m_settings.encryption = static_cast<FtpEncryption>(index); });
+    connect(ui.chkPassive, &QCheckBox::toggled, this, [this](bool on) { m_settings.passive = on; });
+    connect(ui.chkUploadAll, &QCheckBox::toggled, this, [this](bool on) { m_settings.uploadAll = on; });
+    connect(ui.btnFtpTest, &QPushButton::clicked, this, &OptionsDialog::btnFtpTestClick);
     connect(ui.btnTemplate, &QToolButton::clicked, this, &OptionsDialog::btnTemplateClick);
     connect(ui.btnDetailTemplate, &QToolButton::clicked, this, [this] { chooseTemplate(m_ui->txtDetailTemplate); });
     connect(ui.btnOutput, &QToolButton::clicked, this, &OptionsDialog::btnOutputClick);
@@ -325,6 +352,10 @@ void OptionsDialog::readSettingsFile()
             showDefaultError(m_desktop, parentWidget(), error);
     }
     ui.chkUseProxy->setChecked(m_settings.useProxy);
+    ui.cmbProtocol->setCurrentIndex(m_settings.protocol == UploadProtocol::Sftp ? 1 : 0);
+    ui.chkPassive->setChecked(m_settings.passive);
+    ui.cmbEncryption->setCurrentIndex(static_cast<int>(m_settings.encryption));
+    ui.chkUploadAll->setChecked(m_settings.uploadAll);
     chkUseProxyClick();
     show(ui.txtProxyServer, m_settings.proxyServer);
     ui.txtProxyPort->setText(QString::number(m_settings.proxyPort));
@@ -384,9 +415,60 @@ void OptionsDialog::chkUseProxyClick()
 {
     const bool on = m_ui->chkUseProxy->isChecked();
     m_settings.useProxy = on;
+    enableTransferControls();
+}
+
+void OptionsDialog::cmbProtocolChange()
+{
+    m_settings.protocol = m_ui->cmbProtocol->currentIndex() == 1 ? UploadProtocol::Sftp : UploadProtocol::Ftp;
+    enableTransferControls();
+}
+
+void OptionsDialog::enableTransferControls()
+{
+    const bool ftp = m_settings.protocol == UploadProtocol::Ftp;
+    const bool proxy = ftp && m_settings.useProxy;
     for (QWidget *control : std::initializer_list<QWidget *>{m_ui->txtProxyServer, m_ui->ttlProxyServer,
                                                              m_ui->txtProxyPort, m_ui->ttlProxyPort})
-        control->setEnabled(on);
+        control->setEnabled(proxy);
+    for (QWidget *control : std::initializer_list<QWidget *>{m_ui->chkUseProxy, m_ui->chkPassive,
+                                                             m_ui->lblEncryption, m_ui->cmbEncryption})
+        control->setEnabled(ftp);
+}
+
+void OptionsDialog::btnFtpTestClick()
+{
+    m_ui->btnFtpTest->setEnabled(false);
+    showFtpStatus(u"Verbindung wird getestet ..."_s, palette().color(QPalette::WindowText));
+    // The waits keep the dialog running; the values typed meanwhile belong
+    // to the next test.
+    const Settings tested = m_settings;
+    setEventPump([] { QCoreApplication::processEvents(); });
+    const ConnectionTest::Result result = m_connectionTest.run(tested);
+    setEventPump({});
+    m_ui->btnFtpTest->setEnabled(true);
+    if (result.ok)
+        showFtpStatus(u"Verbindung in Ordnung"_s, connectedColor);
+    else
+        showFtpStatus(fromWindows1252(result.failedStep + "\n" + result.message), notConnectedColor);
+}
+
+void OptionsDialog::showFtpStatus(const QString &text, const QColor &colour)
+{
+    m_ui->lblFtpStatus->setText(text);
+    // Its own style sheet, as the page's sets the colour of every label.
+    m_ui->lblFtpStatus->setStyleSheet(u"color: %1;"_s.arg(colour.name()));
+}
+
+QString OptionsDialog::ftpStatusText() const
+{
+    return m_ui->lblFtpStatus->text();
+}
+
+QColor OptionsDialog::ftpStatusColor() const
+{
+    m_ui->lblFtpStatus->ensurePolished();
+    return m_ui->lblFtpStatus->palette().color(QPalette::WindowText);
 }
 
 bool OptionsDialog::acceptChosenPath(QLineEdit *field, const QString &path)

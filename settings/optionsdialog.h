@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/connectiontest.h"
 #include "settings/settings.h"
 
 #include <QColor>
@@ -37,6 +38,10 @@ std::int32_t rowsPerPageFromText(const QString &text);
 // The characters a port field lets through: decimal digits, and editing keys
 // (control characters) that carry no printable text.
 bool portKeyAccepted(const QString &typedText);
+// The port the FTP page proposes when the user switches to protocol: SFTP's
+// 22 while the port is still FTP's 21, and 21 back; otherwise the port as it
+// is.
+std::int32_t proposedPort(UploadProtocol protocol, std::int32_t port);
 
 // The rows-per-page field: an integer spin field from 1 to 100 that accepts
 // only digits, "+" and "-" as typed characters (others beep), steps by 1
@@ -98,6 +103,11 @@ public:
     void btnConnectionClick();
     void chkMultiPageClick();
     void chkUseProxyClick();
+    void cmbProtocolChange();
+    // "Verbindung testen": logs in with the page's values, changes to the
+    // folder and quits; the outcome in green, or the failed step and the
+    // server's reply in red.
+    void btnFtpTestClick();
     void showVersionInfo();
     void updateConnectionStatus();
     void openMailLink();
@@ -105,6 +115,8 @@ public:
 
     // The status text's colour, as shown.
     QColor statusColor() const;
+    QString ftpStatusText() const;
+    QColor ftpStatusColor() const;
 
 protected:
     void accept() override;
@@ -114,6 +126,9 @@ protected:
 private:
     void connectFields();
     void portChanged(std::int32_t &port, const QString &text);
+    // Proxy, passive mode and encryption belong to FTP only.
+    void enableTransferControls();
+    void showFtpStatus(const QString &text, const QColor &colour);
     void showMailMenu(const QPoint &position);
     // Puts a path chosen in a file or folder dialog into a field; a path the
     // settings file cannot hold is refused with a message.
@@ -126,6 +141,7 @@ private:
     std::unique_ptr<Ui::OptionsDialog> m_ui;
     Settings m_settings;
     bool m_passwordReported = false;
+    ConnectionTest m_connectionTest;
 };
 
 } // namespace kaviro

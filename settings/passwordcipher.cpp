@@ -1,6 +1,6 @@
 #include "settings/passwordcipher.h"
 
-#include "settings/integertext.h"
+#include "common/integertext.h"
 
 #include <openssl/evp.h>
 

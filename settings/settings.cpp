@@ -2,6 +2,7 @@
 
 #include "common/cp1252.h"
 #include "common/error.h"
+#include "common/integertext.h"
 #include "common/version.h"
 #include "settings/inifile.h"
 #include "settings/passwordcipher.h"
@@ -14,6 +15,7 @@
 #include <iomanip>
 #include <locale>
 #include <pwd.h>
+#include <span>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -25,9 +27,115 @@ namespace kaviro {
 namespace {
 
 constexpr std::string_view sectionApplication = "Application";
-constexpr std::string_view sectionTemplate = "Template";
-constexpr std::string_view sectionFtp = "FTP";
-constexpr std::string_view sectionDatabase = "Database";
+
+// One key of the file: how its stored text goes into the record (a missing
+// key arrives as the empty text) and what the record writes back.
+struct SettingKey {
+    std::string_view section;
+    std::string_view key;
+    std::function<void(std::string_view stored, Settings &)> load;
+    std::function<std::string(const Settings &)> save;
+};
+
+SettingKey textKey(std::string_view section, std::string_view key, std::string Settings::*field)
+{
+    return {section, key, [field](std::string_view stored, Settings &s) { s.*field = stored; },
+            [field](const Settings &s) { return s.*field; }};
+}
+
+SettingKey flagKey(std::string_view section, std::string_view key, bool Settings::*field)
+{
+    return {section, key,
+            [field](std::string_view stored, Settings &s) { s.*field = parseInteger(stored).value_or(0) != 0; },
+            [field](const Settings &s) { return std::string(s.*field ? "1" : "0"); }};
+}
+
+SettingKey numberKey(std::string_view section, std::string_view key, std::int32_t Settings::*field,
+                     std::int32_t whenMissing)
+{
+    return {section, key,
+            [field, whenMissing](std::string_view stored, Settings &s) {
+                s.*field = parseInteger(stored).value_or(whenMissing);
+            },
+            [field](const Settings &s) { return std::to_string(s.*field); }};
+}
+
+// "SFTP" in any case; anything else, or nothing, is FTP.
+UploadProtocol protocolFromText(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    return text == "SFTP" ? UploadProtocol::Sftp : UploadProtocol::Ftp;
+}
+
+// Each section's keys in the order a new file lists them; loading takes them
+// in the same order.
+const SettingKey templateKeys[] = {
+    textKey("Template", "Filename", &Settings::templateFilename),
+    textKey("Template", "Output", &Settings::templateOutput),
+    flagKey("Template", "MultiPage", &Settings::multiPage),
+    {"Template", "RowsPerPage",
+     [](std::string_view stored, Settings &s) {
+         s.rowsPerPage = std::clamp(parseInteger(stored).value_or(5), minRowsPerPage, maxRowsPerPage);
+     },
+     [](const Settings &s) { return std::to_string(s.rowsPerPage); }},
+    textKey("Template", "Detailvorlage", &Settings::detailTemplate),
+};
+
+const SettingKey ftpKeys[] = {
+    flagKey("FTP", "UseProxy", &Settings::useProxy),
+    textKey("FTP", "ProxyServer", &Settings::proxyServer),
+    numberKey("FTP", "ProxyPort", &Settings::proxyPort, 8080),
+    textKey("FTP", "FTPServer", &Settings::ftpServer),
+    numberKey("FTP", "FTPPort", &Settings::ftpPort, 21),
+    textKey("FTP", "Path", &Settings::ftpPath),
+    textKey("FTP", "User", &Settings::ftpUser),
+    {"FTP", "Password", [](std::string_view stored, Settings &s) { s.ftpPassword = decodePassword(stored); },
+     [](const Settings &s) { return encodePassword(s.ftpPassword); }},
+    {"FTP", "Passive", [](std::string_view stored, Settings &s) { s.passive = parseInteger(stored).value_or(1) != 0; },
+     [](const Settings &s) { return std::string(s.passive ? "1" : "0"); }},
+    {"FTP", "Encryption",
+     [](std::string_view stored, Settings &s) {
+         const std::int32_t level = parseInteger(stored).value_or(1);
+         s.encryption = level >= 0 && level <= 2 ? static_cast<FtpEncryption>(level) : FtpEncryption::WhenOffered;
+     },
+     [](const Settings &s) { return std::to_string(static_cast<std::int32_t>(s.encryption)); }},
+    textKey("FTP", "Certificate", &Settings::certificate),
+    flagKey("FTP", "UploadAll", &Settings::uploadAll),
+    {"FTP", "Protocol", [](std::string_view stored, Settings &s) { s.protocol = protocolFromText(std::string(stored)); },
+     [](const Settings &s) { return std::string(s.protocol == UploadProtocol::Sftp ? "SFTP" : "FTP"); }},
+    textKey("FTP", "HostKey", &Settings::hostKey),
+};
+
+const SettingKey databaseKeys[] = {
+    textKey("Database", "ConnectionString", &Settings::connectionString),
+};
+
+const std::span<const SettingKey> sections[] = {templateKeys, ftpKeys, databaseKeys};
+
+// Nothing when no file exists; a file that exists but cannot be read is an
+// error, not an empty file.
+void loadKeys(const std::string &fileName, std::span<const SettingKey> keys, Settings &settings)
+{
+    const IniFile file(fileName);
+    if (!file.exists())
+        return;
+    IniText ini;
+    if (file.read(ini) != FileRead::Ok)
+        throw Error("Die Einstellungsdatei " + utf8ToCp1252(fileName) + " kann nicht gelesen werden.");
+    // A value that cannot be taken (an undecodable password) keeps the
+    // record's; the keys after it still load, then its error is raised.
+    std::exception_ptr failure;
+    for (const SettingKey &key : keys) {
+        try {
+            key.load(ini.readString(key.section, key.key), settings);
+        } catch (const Error &) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
 
 #ifdef KAVIRO_INSTALLED_SETTINGS
 constexpr bool installedSettings = true;
@@ -86,13 +194,6 @@ void createFolders(std::string_view folder)
     createFolders(folderOf(folder));
     if (::mkdir(path.c_str(), 0700) == 0)
         ::chmod(path.c_str(), 0700); // mkdir's mode passes through the umask
-}
-
-// "SFTP" in any case; anything else, or nothing, is FTP.
-UploadProtocol protocolFromText(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
-    return text == "SFTP" ? UploadProtocol::Sftp : UploadProtocol::Ftp;
 }
 
 } // namespace
@@ -154,46 +255,17 @@ void loadSettings(const std::string &fileName, Settings &settings)
 
 void loadTemplateSettings(const std::string &fileName, Settings &settings)
 {
-    const IniFile ini(fileName);
-    if (!ini.exists())
-        return;
-    settings.templateFilename = ini.readString(sectionTemplate, "Filename");
-    settings.templateOutput = ini.readString(sectionTemplate, "Output");
-    settings.rowsPerPage = std::clamp(ini.readInteger(sectionTemplate, "RowsPerPage", 5),
-                                      minRowsPerPage, maxRowsPerPage);
-    settings.multiPage = ini.readBool(sectionTemplate, "MultiPage", false);
-    settings.detailTemplate = ini.readString(sectionTemplate, "Detailvorlage");
+    loadKeys(fileName, templateKeys, settings);
 }
 
 void loadFtpSettings(const std::string &fileName, Settings &settings)
 {
-    const IniFile ini(fileName);
-    if (!ini.exists())
-        return;
-    settings.useProxy = ini.readBool(sectionFtp, "UseProxy", false);
-    settings.proxyServer = ini.readString(sectionFtp, "ProxyServer");
-    settings.proxyPort = ini.readInteger(sectionFtp, "ProxyPort", 8080);
-    settings.ftpServer = ini.readString(sectionFtp, "FTPServer");
-    settings.ftpPort = ini.readInteger(sectionFtp, "FTPPort", 21);
-    settings.ftpPath = ini.readString(sectionFtp, "Path");
-    settings.ftpUser = ini.readString(sectionFtp, "User");
-    settings.protocol = protocolFromText(ini.readString(sectionFtp, "Protocol"));
-    settings.hostKey = ini.readString(sectionFtp, "HostKey");
-    settings.ftpPassword = decodePassword(ini.readString(sectionFtp, "Password"));
-    settings.passive = ini.readBool(sectionFtp, "Passive", true);
-    const std::int32_t encryption = ini.readInteger(sectionFtp, "Encryption", 1);
-    settings.encryption = encryption >= 0 && encryption <= 2 ? static_cast<FtpEncryption>(encryption)
-                                                            : FtpEncryption::WhenOffered;
-    settings.certificate = ini.readString(sectionFtp, "Certificate");
-    settings.uploadAll = ini.readBool(sectionFtp, "UploadAll", false);
+    loadKeys(fileName, ftpKeys, settings);
 }
 
 void loadDatabaseSettings(const std::string &fileName, Settings &settings)
 {
-    const IniFile ini(fileName);
-    if (!ini.exists())
-        return;
-    settings.connectionString = ini.readString(sectionDatabase, "ConnectionString");
+    loadKeys(fileName, databaseKeys, settings);
 }
 
 std::string currentShortDate()
@@ -216,44 +288,54 @@ std::string currentShortDate()
     return out.str();
 }
 
+namespace {
+
+void checkWritten(bool written, const std::string &fileName)
+{
+    if (!written)
+        throw Error("nach " + utf8ToCp1252(fileName) + " kann nicht geschrieben werden");
+}
+
+void saveFtpValue(const std::string &fileName, std::string_view key, const std::string &value)
+{
+    createFolders(folderOf(fileName));
+    checkWritten(IniFile(fileName).writeString("FTP", key, value), fileName);
+}
+
+} // namespace
+
+void saveTrustedCertificate(const std::string &fileName, const std::string &fingerprint)
+{
+    saveFtpValue(fileName, "Certificate", fingerprint);
+}
+
+void saveTrustedHostKey(const std::string &fileName, const std::string &fingerprint)
+{
+    saveFtpValue(fileName, "HostKey", fingerprint);
+}
+
 void saveSettings(const std::string &fileName, const Settings &settings,
                   const std::function<std::string()> &today)
 {
     createFolders(folderOf(fileName));
-    IniFile ini(fileName);
-    const bool existed = ini.exists();
-    const auto check = [&](bool written) {
-        if (!written)
-            throw Error("nach " + utf8ToCp1252(fileName) + " kann nicht geschrieben werden");
-    };
-
-    if (!existed)
-        check(ini.writeString(sectionApplication, "FirstStart", today()));
-    check(ini.writeString(sectionApplication, "Version", version::fileVersion));
-    check(ini.writeString(sectionApplication, "LastCompiled", version::buildTime));
-
-    check(ini.writeString(sectionTemplate, "Filename", settings.templateFilename));
-    check(ini.writeString(sectionTemplate, "Output", settings.templateOutput));
-    check(ini.writeBool(sectionTemplate, "MultiPage", settings.multiPage));
-    check(ini.writeInteger(sectionTemplate, "RowsPerPage", settings.rowsPerPage));
-    check(ini.writeString(sectionTemplate, "Detailvorlage", settings.detailTemplate));
-
-    check(ini.writeBool(sectionFtp, "UseProxy", settings.useProxy));
-    check(ini.writeString(sectionFtp, "ProxyServer", settings.proxyServer));
-    check(ini.writeInteger(sectionFtp, "ProxyPort", settings.proxyPort));
-    check(ini.writeString(sectionFtp, "FTPServer", settings.ftpServer));
-    check(ini.writeInteger(sectionFtp, "FTPPort", settings.ftpPort));
-    check(ini.writeString(sectionFtp, "Path", settings.ftpPath));
-    check(ini.writeString(sectionFtp, "User", settings.ftpUser));
-    check(ini.writeString(sectionFtp, "Password", encodePassword(settings.ftpPassword)));
-    check(ini.writeBool(sectionFtp, "Passive", settings.passive));
-    check(ini.writeInteger(sectionFtp, "Encryption", static_cast<std::int32_t>(settings.encryption)));
-    check(ini.writeString(sectionFtp, "Certificate", settings.certificate));
-    check(ini.writeBool(sectionFtp, "UploadAll", settings.uploadAll));
-    check(ini.writeString(sectionFtp, "Protocol", settings.protocol == UploadProtocol::Sftp ? "SFTP" : "FTP"));
-    check(ini.writeString(sectionFtp, "HostKey", settings.hostKey));
-
-    check(ini.writeString(sectionDatabase, "ConnectionString", settings.connectionString));
+    IniFile file(fileName);
+    const bool existed = file.exists();
+    IniText ini;
+    // A file that exists but cannot be read must not be replaced by the
+    // record's keys alone.
+    bool written = file.read(ini) != FileRead::Failed;
+    if (written) {
+        if (!existed)
+            ini.writeString(sectionApplication, "FirstStart", today());
+        ini.writeString(sectionApplication, "Version", version::fileVersion);
+        ini.writeString(sectionApplication, "LastCompiled", version::buildTime);
+        for (const auto keys : sections) {
+            for (const SettingKey &key : keys)
+                ini.writeString(key.section, key.key, key.save(settings));
+        }
+        written = file.replace(ini);
+    }
+    checkWritten(written, fileName);
 }
 
 } // namespace kaviro

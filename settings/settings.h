@@ -78,7 +78,9 @@ std::string settingsFileName();
 
 // Each loader does nothing when no file exists under fileName; otherwise it
 // puts its keys into the record, taking the default of a missing key or an
-// unconvertible number. loadSettings runs the three in this order.
+// unconvertible number. loadSettings runs the three in this order. A file
+// that exists but cannot be read raises kaviro::Error "Die
+// Einstellungsdatei <fileName> kann nicht gelesen werden.".
 //
 // A stored password that cannot be decoded raises the error of
 // decodePassword out of loadFtpSettings (and so out of loadSettings): the
@@ -95,16 +97,22 @@ void loadDatabaseSettings(const std::string &fileName, Settings &settings);
 // its own (the system locale's) instead.
 std::string currentShortDate();
 
-// Writes every key, each by its own write of the file, in the file's order:
+// Writes every key in one replacement of the file, in the file's order:
 // FirstStart (only when no file existed, with today()), Version,
 // LastCompiled, then the Template, FTP and Database keys. Missing folders on
 // the way to the file are created first, with mode 0700, because the file
-// holds the password. A write that fails
-// raises kaviro::Error "nach <fileName> kann nicht geschrieben werden" (the
-// name, a file system path in UTF-8, turned into Windows-1252 like the rest
-// of the message); the keys before it keep their new values, the rest their
-// old ones.
+// holds the password. When the file cannot be read or written this raises
+// kaviro::Error "nach <fileName> kann nicht geschrieben werden" (the name, a
+// file system path in UTF-8, turned into Windows-1252 like the rest of the
+// message), and the file is the old one, whole: a save never leaves some
+// keys new and others old.
 void saveSettings(const std::string &fileName, const Settings &settings,
                   const std::function<std::string()> &today = currentShortDate);
+
+// Writes only the key Certificate (or HostKey) of section FTP: the one
+// value the user chose to trust during an upload, leaving every other key
+// as it stands in the file. A failed write raises the error of saveSettings.
+void saveTrustedCertificate(const std::string &fileName, const std::string &fingerprint);
+void saveTrustedHostKey(const std::string &fileName, const std::string &fingerprint);
 
 } // namespace kaviro

@@ -232,8 +232,9 @@ DriverSettings driverSettings(const ConnectionString &cs)
     case Provider::PostgreSQL:
         s.driverName = QStringLiteral("QPSQL");
         takeServerKeys(cs, s);
-        // 15 s to connect, 30 s for a command.
-        s.connectOptions = QStringLiteral("connect_timeout=15;options='-c statement_timeout=30000'");
+        // A peer that went silent is noticed after about 25 s of quiet; the
+        // connection adds its time-outs (DbConnection).
+        s.connectOptions = QStringLiteral("keepalives=1;keepalives_idle=10;keepalives_interval=5;keepalives_count=3");
         break;
     case Provider::MySQL:
         s.driverName = QStringLiteral("QMYSQL");

@@ -2,6 +2,7 @@
 
 #include "store/photostore.h"
 #include "store/snapshot.h"
+#include "store/windows1252.h"
 
 namespace kaviro {
 
@@ -9,9 +10,18 @@ DataModule::DataModule(QObject *parent)
     : QObject(parent), m_table(m_connection), m_clock([] { return QDateTime::currentDateTime(); })
 {
     m_table.setBeforePost([this](ListingTable &table) { tableBeforePost(table); });
+    connect(&m_table, &ListingTable::activeChanged, this, [this] {
+        m_extraFieldNames.clear();
+        for (const ExtraColumn &extra : m_table.extraColumns())
+            m_extraFieldNames.push_back(toWindows1252(extra.name));
+    });
 }
 
-DataModule::~DataModule() = default;
+DataModule::~DataModule()
+{
+    // The table closes as it goes, after the names it would clear are gone.
+    disconnect(&m_table, nullptr, this, nullptr);
+}
 
 bool DataModule::openTable()
 {
@@ -38,9 +48,15 @@ bool DataModule::buildWebData()
     m_table.checkBrowseMode();
     // Read beside the model, with the table's own filter and order: the
     // table is never filtered, and bound views see nothing of the build.
-    m_webData = readSnapshot(m_connection.database(), m_table.query(), m_table.sort(), m_table.filter(), m_locale);
-    if (PhotoStore::available(m_connection.database()))
-        addPhotosToSnapshot(m_connection.database(), m_webData);
+    QStringList warnings;
+    m_webData = m_connection.bounded([&] {
+        WebData snapshot = readSnapshot(m_connection.database(), m_table.query(), m_table.extraColumns(),
+                                        m_table.sort(), m_table.filter(), m_locale, &warnings);
+        if (PhotoStore::available(m_connection.database()))
+            addPhotosToSnapshot(m_connection.database(), snapshot);
+        return snapshot;
+    });
+    m_numberWarnings = std::move(warnings);
     m_webDataCount = int(m_webData.size());
     m_table.first();
     return true;

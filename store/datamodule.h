@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kaviro {
 
@@ -39,7 +40,12 @@ public:
     // Valid for 0 <= index < webDataCount() between a build and the next clear.
     const WebDataRow &webDataRow(int index) const override { return m_webData[std::size_t(index)]; }
     void getWebDataRow(int index, WebDataRow &row) const { row = webDataRow(index); }
+    // The open table's extra columns, in the order of each row's extras.
+    const std::vector<std::string> &extraFieldNames() const override { return m_extraFieldNames; }
     const WebData &webData() const { return m_webData; }
+    // Values of number columns in the last snapshot that were no numbers
+    // (and became 0), one German sentence each naming listing and column.
+    const QStringList &numberWarnings() const { return m_numberWarnings; }
 
     // The locale the snapshot writes ZuMietenAb in; the system's by default.
     void setLocale(const QLocale &locale) { m_locale = locale; }
@@ -56,6 +62,8 @@ private:
     ListingTable m_table;
     WebData m_webData;
     int m_webDataCount = 0;
+    std::vector<std::string> m_extraFieldNames;
+    QStringList m_numberWarnings;
     QLocale m_locale = QLocale::system();
     std::function<QDateTime()> m_clock;
 };

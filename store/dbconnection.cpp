@@ -1,13 +1,17 @@
 #include "store/dbconnection.h"
 
+#include "store/germancollation.h"
 #include "store/windows1252.h"
 
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTimeZone>
 
 #include <atomic>
+
+#include <libpq-fe.h>
 
 namespace kaviro {
 
@@ -43,7 +47,47 @@ void keepTemporaryDataInMemory(const QSqlDatabase &db)
     query.exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
 }
 
+// libpq's own time-outs: the connect bound, and a peer that keeps sent data
+// unacknowledged for the statement bound counts as gone. The server ends
+// its own statements at the bound too; the watchdog covers the rest.
+QString postgresWaitOptions(const DatabaseWaits &waits)
+{
+    const auto statement = std::chrono::milliseconds(waits.statement).count();
+    return QStringLiteral("connect_timeout=%1;tcp_user_timeout=%2;options='-c statement_timeout=%2'")
+        .arg(waits.connect.count())
+        .arg(statement);
+}
+
+pg_conn *postgresHandle(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    // Qt names the type by the struct behind libpq's typedef.
+    if (!handle.isValid()
+        || (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
+        return nullptr;
+    return *static_cast<pg_conn *const *>(handle.constData());
+}
+
 } // namespace
+
+DbConnection::Watch::Watch(StatementWatchdog *watchdog) : m_watchdog(watchdog)
+{
+    if (m_watchdog)
+        m_watchdog->begin();
+}
+
+DbConnection::Watch::~Watch()
+{
+    if (m_watchdog)
+        m_watchdog->end();
+}
+
+void DbConnection::throwIfTimedOut() const
+{
+    if (m_watchdog && m_watchdog->fired())
+        throw windows1252Error(
+            QStringLiteral("Die Datenbank antwortet nicht (%1 s).").arg(m_watchdog->bound().count()));
+}
 
 DbConnection::DbConnection(QObject *parent)
     : QObject(parent), m_name(QStringLiteral("kaviro-db-%1").arg(++connectionCounter))
@@ -109,13 +153,29 @@ void DbConnection::open()
                 db.setUserName(settings.userName);
             if (!settings.password.isEmpty())
                 db.setPassword(settings.password);
-            db.setConnectOptions(settings.connectOptions);
-            if (!db.open())
+            QString options = settings.connectOptions;
+            if (settings.provider == Provider::PostgreSQL)
+                options += u';' + postgresWaitOptions(m_waits);
+            db.setConnectOptions(options);
+            if (!db.open()) {
                 failure = errorText(db.lastError());
-            else if (settings.provider == Provider::PostgreSQL)
-                useLocalTimeZone(db);
-            else if (settings.provider == Provider::SQLite)
-                keepTemporaryDataInMemory(db);
+            } else {
+                if (pg_conn *handle = postgresHandle(db))
+                    m_watchdog = std::make_unique<StatementWatchdog>(handle, m_waits.statement, m_waits.cancelGrace);
+                try {
+                    bounded([&] {
+                        if (settings.provider == Provider::PostgreSQL)
+                            useLocalTimeZone(db);
+                        else if (settings.provider == Provider::SQLite)
+                            keepTemporaryDataInMemory(db);
+                        m_textCollation = useGermanCollation(db, settings.provider);
+                    });
+                } catch (const Error &error) {
+                    failure = fromWindows1252(error.what());
+                    m_watchdog.reset();
+                    db.close();
+                }
+            }
         }
     }
     if (!failure.isEmpty()) {
@@ -133,6 +193,9 @@ void DbConnection::close()
         return;
     emit aboutToDisconnect();
     m_connected = false;
+    // Before libpq frees the socket the watchdog may shut down.
+    m_watchdog.reset();
+    m_textCollation.clear();
     {
         QSqlDatabase db = QSqlDatabase::database(m_name, false);
         db.close();

@@ -72,12 +72,14 @@ QList<SortKey> parseSort(const QString &sort)
     return keys;
 }
 
-ListingQuery::ListingQuery(QStringList fields, QStringList primaryKey, IdentifierQuotes quotes)
-    : m_fields(std::move(fields)), m_primaryKey(std::move(primaryKey)), m_quotes(quotes)
+ListingQuery::ListingQuery(QStringList fields, QStringList primaryKey, IdentifierQuotes quotes,
+                           QString textCollation)
+    : m_fields(std::move(fields)), m_primaryKey(std::move(primaryKey)), m_quotes(quotes),
+      m_textCollation(std::move(textCollation))
 {
 }
 
-ListingQuery ListingQuery::forTable(const QSqlDatabase &db)
+ListingQuery ListingQuery::forTable(const QSqlDatabase &db, const QString &textCollation)
 {
     const QString table = db.driver()->escapeIdentifier(QString::fromLatin1(listingTableName), QSqlDriver::TableName);
     const QSqlRecord record = db.record(table);
@@ -88,7 +90,7 @@ ListingQuery ListingQuery::forTable(const QSqlDatabase &db)
     QStringList primaryKey;
     for (int i = 0; i < primary.count(); ++i)
         primaryKey.append(primary.fieldName(i));
-    ListingQuery query(fields, primaryKey, driverQuotes(*db.driver()));
+    ListingQuery query(fields, primaryKey, driverQuotes(*db.driver()), textCollation);
     for (const ListingColumn &column : listingColumns) {
         if (query.fieldIndex(QString::fromLatin1(column.name)) < 0)
             throw Error("Open error!");
@@ -167,11 +169,24 @@ QString ListingQuery::orderBy(const QString &sort) const
         const int index = fieldIndex(key.field);
         if (index < 0)
             throw windows1252Error(QStringLiteral("Feld \"%1\" nicht gefunden.").arg(key.field));
-        terms.append(quotedField(index) + (key.descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC")));
+        QString term = quotedField(index);
+        if (!m_textCollation.isEmpty() && isTextField(index))
+            term += QStringLiteral(" COLLATE ") + m_textCollation;
+        terms.append(term + (key.descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC")));
     }
     for (const QString &field : m_primaryKey)
         terms.append(m_quotes.quote(field) + QStringLiteral(" ASC"));
     return QStringLiteral("ORDER BY ") + terms.join(QStringLiteral(", "));
+}
+
+bool ListingQuery::isTextField(int index) const
+{
+    for (const ListingColumn &column : listingColumns) {
+        if (m_fields.at(index).compare(QLatin1StringView(column.name.data(), qsizetype(column.name.size())),
+                                       Qt::CaseInsensitive) == 0)
+            return column.kind == ColumnKind::Text || column.kind == ColumnKind::Memo;
+    }
+    return false;
 }
 
 QString ListingQuery::from(const QStringList &filters) const

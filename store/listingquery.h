@@ -33,11 +33,13 @@ QList<SortKey> parseSort(const QString &sort);
 // no connection, so it is tested on its own.
 class ListingQuery {
 public:
-    ListingQuery(QStringList fields, QStringList primaryKey, IdentifierQuotes quotes);
+    // textCollation: the collation text columns sort in, as SQL writes it
+    // after COLLATE; empty for the database's own order.
+    ListingQuery(QStringList fields, QStringList primaryKey, IdentifierQuotes quotes, QString textCollation = {});
 
     // The shape of the table on an open connection; throws kaviro::Error
     // "Open error!" when it lacks the table or one of the listing columns.
-    static ListingQuery forTable(const QSqlDatabase &db);
+    static ListingQuery forTable(const QSqlDatabase &db, const QString &textCollation = {});
 
     const QStringList &fields() const { return m_fields; }
     const QStringList &primaryKey() const { return m_primaryKey; }
@@ -55,8 +57,9 @@ public:
     QString condition(const QString &filter) const;
     // The conditions joined by AND, each in parentheses; empty ones left out.
     QString where(const QStringList &filters) const;
-    // "ORDER BY ..." for a sort text, ties in the primary key's order so that
-    // every reader lists equal keys alike; empty for no sort. Throws
+    // "ORDER BY ..." for a sort text, text columns in the text collation,
+    // ties in the primary key's order so that every reader lists equal keys
+    // alike; empty for no sort. Throws
     // kaviro::Error for a malformed text or an unknown column.
     QString orderBy(const QString &sort) const;
 
@@ -68,10 +71,12 @@ public:
 
 private:
     QString from(const QStringList &filters) const;
+    bool isTextField(int index) const;
 
     QStringList m_fields;
     QStringList m_primaryKey;
     IdentifierQuotes m_quotes;
+    QString m_textCollation;
 };
 
 } // namespace kaviro

@@ -66,8 +66,10 @@ void ListingTable::open()
         throw Error(openError);
     bool any = false;
     try {
-        m_query = ListingQuery::forTable(m_connection.database());
-        m_model = new ListingModel(m_connection.database(), m_query->quotedTable());
+        m_connection.bounded([&] {
+            m_query = ListingQuery::forTable(m_connection.database(), m_connection.textCollation());
+            m_model = new ListingModel(m_connection.database(), m_query->quotedTable());
+        });
         if (m_model->record().isEmpty())
             throw Error(openError);
         std::vector<ColumnKind> kinds(std::size_t(m_model->record().count()), ColumnKind::Other);
@@ -75,6 +77,9 @@ void ListingTable::open()
             m_columnIndex[i] = m_query->fieldIndex(QString::fromLatin1(listingColumns[i].name));
             kinds[std::size_t(m_columnIndex[i])] = listingColumns[i].kind;
         }
+        m_extras = kaviro::extraColumns(m_connection.database(), *m_query);
+        for (const ExtraColumn &extra : m_extras)
+            kinds[std::size_t(m_query->fieldIndex(extra.name))] = extra.kind;
         m_model->setKinds(std::move(kinds));
         reselect();
         any = anyRow();
@@ -82,6 +87,7 @@ void ListingTable::open()
         delete m_model;
         m_model = nullptr;
         m_query.reset();
+        m_extras.clear();
         m_stale = false;
         throw Error(openError);
     }
@@ -112,6 +118,7 @@ void ListingTable::close()
     m_model = nullptr;
     --m_internal;
     m_query.reset();
+    m_extras.clear();
     m_stale = false;
     m_state = State::Inactive;
     m_modified = false;
@@ -146,7 +153,11 @@ const ListingQuery &ListingTable::query() const
 void ListingTable::reselect()
 {
     m_model->setOrderBy(m_query->orderBy(m_sort));
-    m_model->setFilter(m_query->where({m_filter}));
+    // The model reads its rows again at once when given a filter; a new
+    // sort alone must not read them twice.
+    const QString where = m_query->where({m_filter});
+    if (where != m_model->filter())
+        m_connection.bounded([&] { m_model->setFilter(where); });
     // Nobody looks while views are paused: read when rows are asked for or
     // when the pause ends. A headless caller that never resumes thus never
     // pays for sorting the whole table into the model.
@@ -160,10 +171,12 @@ void ListingTable::ensureSelected() const
     if (!m_stale || !m_model)
         return;
     ++m_internal;
-    const bool ok = m_model->select();
+    const bool ok = m_connection.bounded([this] { return m_model->select(); });
     --m_internal;
-    if (!ok)
+    if (!ok) {
+        m_connection.throwIfTimedOut();
         throw sqlError(m_model->lastError(), "Die Tabelle konnte nicht gelesen werden.");
+    }
     m_stale = false;
 }
 
@@ -174,9 +187,11 @@ bool ListingTable::anyRow()
     // Whether the filter lets any row through, without reading the rows.
     QSqlQuery query(m_model->database());
     query.setForwardOnly(true);
-    if (!query.exec(m_query->anyRow({m_filter})))
-        throw sqlError(query.lastError(), "Die Tabelle konnte nicht gelesen werden.");
-    return query.next();
+    return m_connection.bounded([&] {
+        if (!query.exec(m_query->anyRow({m_filter})))
+            throw sqlError(query.lastError(), "Die Tabelle konnte nicht gelesen werden.");
+        return query.next();
+    });
 }
 
 void ListingTable::setSort(const QString &sort)
@@ -402,10 +417,12 @@ void ListingTable::post()
         m_beforePost(*this);
     const QVariantList identity = rowIdentity(m_current);
     ++m_internal;
-    const bool ok = m_model->submitAll();
+    const bool ok = m_connection.bounded([this] { return m_model->submitAll(); });
     --m_internal;
-    if (!ok)
+    if (!ok) {
+        m_connection.throwIfTimedOut();
         throw sqlError(m_model->lastError(), "Der Datensatz konnte nicht gespeichert werden.");
+    }
     m_modified = false;
     setState(State::Browse);
     const int row = findRow(identity);
@@ -442,7 +459,7 @@ void ListingTable::deleteRow()
     ++m_internal;
     if (m_state == State::Edit)
         m_model->revertAll();
-    const bool ok = m_model->removeRow(row) && m_model->submitAll();
+    const bool ok = m_connection.bounded([&] { return m_model->removeRow(row) && m_model->submitAll(); });
     QSqlError error;
     if (!ok) {
         error = m_model->lastError();
@@ -453,6 +470,7 @@ void ListingTable::deleteRow()
     setState(State::Browse);
     if (!ok) {
         notifyRow();
+        m_connection.throwIfTimedOut();
         throw sqlError(error, "Der Datensatz konnte nicht gelöscht werden.");
     }
     moveTo(ensureRow(row) ? row : rowCount() - 1);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/listingcolumns.h"
+#include "store/extracolumns.h"
 #include "store/listingquery.h"
 
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QAbstractItemModel;
 
@@ -139,6 +141,10 @@ public:
     // the model (the snapshot does). Throws while closed.
     const ListingQuery &query() const;
 
+    // The table's columns beyond the listing columns and the primary key, as
+    // found when it opened; none while closed.
+    const std::vector<ExtraColumn> &extraColumns() const { return m_extras; }
+
     // Values as the model gives them: dates as QDateTime, flags as bool,
     // numbers as double, whatever type the database delivered them in.
     static QDateTime toDateTime(const QVariant &value);
@@ -166,6 +172,7 @@ private:
 
     DbConnection &m_connection;
     std::optional<ListingQuery> m_query; // while open
+    std::vector<ExtraColumn> m_extras;
     ListingModel *m_model = nullptr;
     std::unique_ptr<ListingViewModel> m_view;
     State m_state = State::Inactive;

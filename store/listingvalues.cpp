@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include <cmath>
+
 namespace kaviro {
 
 namespace {
@@ -64,6 +66,11 @@ QVariant normalizedValue(ColumnKind kind, const QVariant &value)
         const double number = value.toDouble(&ok);
         return ok ? QVariant(number) : value;
     }
+    case ColumnKind::Integer: {
+        bool ok = false;
+        const qlonglong number = value.toLongLong(&ok);
+        return ok ? QVariant(number) : value;
+    }
     case ColumnKind::DateTime: {
         const QDateTime dateTime = storedDateTime(value);
         return dateTime.isValid() ? QVariant(dateTime) : value;
@@ -104,6 +111,13 @@ QVariant storageValue(ColumnKind kind, const QVariant &value, bool *ok)
     }
     case ColumnKind::Float:
         return storageNumber(value, ok);
+    case ColumnKind::Integer: {
+        const QVariant number = storageNumber(value, ok);
+        const double whole = number.toDouble();
+        // A number that has a fraction or no exact integer is refused, not cut.
+        *ok = *ok && (!number.isValid() || (whole == std::trunc(whole) && std::fabs(whole) < 0x1p53));
+        return *ok && number.isValid() ? QVariant(qlonglong(whole)) : QVariant();
+    }
     case ColumnKind::DateTime:
         return storageDate(value, ok);
     case ColumnKind::Boolean: {

@@ -107,7 +107,20 @@ void appendValue(std::string &out, const QVariant &value)
         appendWindows1252(out, value.toString());
 }
 
-void appendDate(std::string &out, const QVariant &value, std::string_view column, DateFormatter &dates)
+ListingDateTime listingDateTime(const QDate &date, const QTime &time)
+{
+    return {std::int16_t(date.year()), std::int8_t(date.month()),   std::int8_t(date.day()),
+            std::int8_t(time.hour()),  std::int8_t(time.minute()), std::int8_t(time.second()),
+            std::int16_t(time.msec())};
+}
+
+// A date column's text, and its date and time for a template's own format.
+struct SnapshotDate {
+    std::string text;
+    ListingDateTime moment;
+};
+
+void readDate(SnapshotDate &out, const QVariant &value, std::string_view column, DateFormatter &dates)
 {
     if (value.isNull())
         return;
@@ -115,8 +128,20 @@ void appendDate(std::string &out, const QVariant &value, std::string_view column
     QTime time;
     if (!dateAndTime(value, date, time))
         throw windows1252Error(QStringLiteral("Ungültiges Datum im Feld \"%1\": %2")
-                                   .arg(QLatin1StringView(column.data(), qsizetype(column.size())), value.toString()));
-    dates.append(out, date, time);
+                                   .arg(fromWindows1252(column), value.toString()));
+    dates.append(out.text, date, time);
+    // Years the snapshot's small fields cannot hold keep their text only.
+    if (date.year() > 0 && date.year() < 10000)
+        out.moment = listingDateTime(date, time);
+}
+
+double numberOf(const QVariant &value, bool &ok)
+{
+    ok = true;
+    if (value.isNull())
+        return 0.0;
+    const double number = value.toDouble(&ok);
+    return ok ? number : 0.0;
 }
 
 // The snapshot's columns, row by row, forward only.
@@ -127,10 +152,11 @@ public:
     // The value as Qt's driver delivers it.
     virtual QVariant value(int column) const = 0;
     virtual void appendText(std::string &out, int column) const { appendValue(out, value(column)); }
-    virtual double number(int column) const { return value(column).toDouble(); }
-    virtual void appendDate(std::string &out, int column, std::string_view name, DateFormatter &dates)
+    // 0 for null; ok false, and 0, for a value that is no number.
+    virtual double number(int column, bool &ok) const { return numberOf(value(column), ok); }
+    virtual void readDate(SnapshotDate &out, int column, std::string_view name, DateFormatter &dates)
     {
-        kaviro::appendDate(out, value(column), name, dates);
+        kaviro::readDate(out, value(column), name, dates);
     }
 };
 
@@ -208,30 +234,33 @@ public:
         }
     }
 
-    double number(int column) const override
+    double number(int column, bool &ok) const override
     {
         const int type = sqlite3_column_type(m_statement, column);
-        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
+        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+            ok = true;
             return sqlite3_column_double(m_statement, column);
-        return value(column).toDouble();
+        }
+        return numberOf(value(column), ok);
     }
 
     // Listings share few distinct dates: each stored text is read and
     // formatted once.
-    void appendDate(std::string &out, int column, std::string_view name, DateFormatter &dates) override
+    void readDate(SnapshotDate &out, int column, std::string_view name, DateFormatter &dates) override
     {
         if (sqlite3_column_type(m_statement, column) != SQLITE_TEXT) {
-            SnapshotRows::appendDate(out, column, name, dates);
+            SnapshotRows::readDate(out, column, name, dates);
             return;
         }
         const std::string_view stored = text(column);
         auto known = m_dates.find(stored);
         if (known == m_dates.end()) {
-            std::string formatted;
-            SnapshotRows::appendDate(formatted, column, name, dates);
+            SnapshotDate formatted;
+            SnapshotRows::readDate(formatted, column, name, dates);
             known = m_dates.emplace(stored, std::move(formatted)).first;
         }
-        out += known->second;
+        out.text += known->second.text;
+        out.moment = known->second.moment;
     }
 
 private:
@@ -253,7 +282,7 @@ private:
 
     sqlite3 *m_db;
     sqlite3_stmt *m_statement = nullptr;
-    std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> m_dates; // stored text: snapshot text
+    std::unordered_map<std::string, SnapshotDate, TextHash, std::equal_to<>> m_dates; // by stored text
 };
 
 // The SQLite connection behind db, or nullptr for other drivers.
@@ -270,6 +299,7 @@ sqlite3 *sqliteHandle(const QSqlDatabase &db)
 struct SnapshotColumn {
     int position; // in the statement
     std::size_t slot;
+    int dateSlot;
     const ListingColumn *column;
 };
 
@@ -279,13 +309,76 @@ std::vector<SnapshotColumn> snapshotColumns(QStringList &names)
     for (std::size_t i = 0; i < listingColumns.size(); ++i) {
         if (!listingColumns[i].snapshot)
             continue;
-        columns.push_back({int(names.size()), std::size_t(snapshotSlot(i)), &listingColumns[i]});
+        columns.push_back({int(names.size()), std::size_t(snapshotSlot(i)), snapshotDateSlot(i), &listingColumns[i]});
         names.append(QString::fromLatin1(listingColumns[i].name));
     }
     return columns;
 }
 
+// An extra column's value as the pages show it: numbers in the locale's
+// form without thousands separators (as the listing columns' macros),
+// flags as "Ja" or "Nein", dates as ZuMietenAb.
+void appendExtra(std::string &out, SnapshotRows &rows, int position, const ExtraColumn &extra, const QLocale &numbers,
+                 DateFormatter &dates)
+{
+    switch (extra.kind) {
+    case ColumnKind::Text:
+    case ColumnKind::Memo:
+    case ColumnKind::Other:
+        rows.appendText(out, position);
+        return;
+    case ColumnKind::DateTime: {
+        SnapshotDate date;
+        rows.readDate(date, position, toWindows1252(extra.name), dates);
+        out += date.text;
+        return;
+    }
+    case ColumnKind::Float:
+    case ColumnKind::Integer:
+    case ColumnKind::Boolean:
+        break;
+    }
+    const QVariant value = normalizedValue(extra.kind, rows.value(position));
+    if (!value.isValid())
+        return;
+    if (value.typeId() == QMetaType::Double)
+        appendWindows1252(out, numbers.toString(value.toDouble(), 'f', QLocale::FloatingPointShortest));
+    else if (value.typeId() == QMetaType::LongLong)
+        appendWindows1252(out, numbers.toString(value.toLongLong()));
+    else if (value.typeId() == QMetaType::Bool)
+        out += value.toBool() ? "Ja" : "Nein";
+    else
+        appendValue(out, value); // a value the column's kind does not fit, as it stands
+}
+
+void readDate(SnapshotRows &rows, WebDataRow &row, const SnapshotColumn &c, DateFormatter &dates)
+{
+    SnapshotDate date;
+    date.text = std::move(row.texts[c.slot]);
+    rows.readDate(date, c.position, c.column->name, dates);
+    row.texts[c.slot] = std::move(date.text);
+    row.dates[std::size_t(c.dateSlot)] = date.moment;
+}
+
+QString notANumberWarning(const WebDataRow &row, const SnapshotColumn &column, const QVariant &value)
+{
+    constexpr int wohnung = snapshotSlot(listingColumnIndex("Wohnung"));
+    return QStringLiteral("Die Wohnung \"%1\" hat im Feld \"%2\" keine Zahl (\"%3\"); auf den Seiten steht 0.")
+        .arg(fromWindows1252(row.texts[std::size_t(wohnung)]),
+             QLatin1StringView(column.column->name.data(), qsizetype(column.column->name.size())),
+             value.toString());
+}
+
 } // namespace
+
+std::string formatListingDate(const ListingDateTime &date, const std::string &format, const QLocale &locale)
+{
+    const QDateTime value(QDate(date.year, date.month, date.day),
+                          QTime(date.hour, date.minute, date.second, date.msec));
+    std::string result;
+    appendWindows1252(result, locale.toString(value, fromWindows1252(format)));
+    return result;
+}
 
 std::string formatListingDate(const QDateTime &value, const QLocale &locale)
 {
@@ -295,15 +388,20 @@ std::string formatListingDate(const QDateTime &value, const QLocale &locale)
     return result;
 }
 
-WebData readSnapshot(const QSqlDatabase &db, const ListingQuery &query, const QString &sort, const QString &filter,
-                     const QLocale &locale)
+WebData readSnapshot(const QSqlDatabase &db, const ListingQuery &query, const std::vector<ExtraColumn> &extras,
+                     const QString &sort, const QString &filter, const QLocale &locale, QStringList *numberWarnings)
 {
     QStringList names;
     const std::vector<SnapshotColumn> columns = snapshotColumns(names);
+    const int firstExtra = int(names.size());
+    for (const ExtraColumn &extra : extras)
+        names.append(extra.name);
     // The key names the listing's detail page and photos.
     const int keyPosition = query.primaryKey().size() == 1 ? int(names.size()) : -1;
     if (keyPosition >= 0)
         names.append(query.primaryKey().first());
+    QLocale numbers = locale;
+    numbers.setNumberOptions(numbers.numberOptions() | QLocale::OmitGroupSeparator);
     const QString statement = query.select(names, sort, {QStringLiteral("Status = true"), filter});
     std::unique_ptr<SnapshotRows> rows;
     if (sqlite3 *handle = sqliteHandle(db))
@@ -312,18 +410,33 @@ WebData readSnapshot(const QSqlDatabase &db, const ListingQuery &query, const QS
         rows = std::make_unique<QueryRows>(db, statement);
     WebData snapshot;
     DateFormatter dates(locale);
+    std::vector<const SnapshotColumn *> notNumbers; // of the current row
     while (rows->next()) {
         WebDataRow &row = snapshot.emplace_back();
+        notNumbers.clear();
         for (const SnapshotColumn &c : columns) {
-            if (isSnapshotNumber(*c.column))
-                row.numbers[c.slot] = rows->number(c.position);
-            else if (c.column->kind == ColumnKind::DateTime)
-                rows->appendDate(row.texts[c.slot], c.position, c.column->name, dates);
-            else
+            if (isSnapshotNumber(*c.column)) {
+                bool ok = true;
+                row.numbers[c.slot] = rows->number(c.position, ok);
+                if (!ok)
+                    notNumbers.push_back(&c);
+            } else if (c.dateSlot >= 0) {
+                readDate(*rows, row, c, dates);
+            } else {
                 rows->appendText(row.texts[c.slot], c.position);
+            }
         }
         if (keyPosition >= 0)
             rows->appendText(row.key, keyPosition);
+        if (numberWarnings) {
+            for (const SnapshotColumn *c : notNumbers)
+                numberWarnings->append(notANumberWarning(row, *c, rows->value(c->position)));
+        }
+        if (extras.empty())
+            continue;
+        row.extras.resize(extras.size());
+        for (std::size_t i = 0; i < extras.size(); ++i)
+            appendExtra(row.extras[i], *rows, firstExtra + int(i), extras[i], numbers, dates);
     }
     return snapshot;
 }

@@ -16,11 +16,17 @@
 //   --write-pack PACK DST  the reference process: reads PACK and writes its
 //                          files into the new folder DST; publish_bench.sh
 //                          times it whole, as it times kaviro-publish
+//   --read-sorted DB [memory]
+//                          the other reference: reads the active listings
+//                          of DB sorted by Wohnung with SQLite's own
+//                          interface, every column of every row; "memory"
+//                          sorts with PRAGMA temp_store = MEMORY
 
 #include "common/cp1252.h"
 #include "generator/listingpagegenerator.h"
 
 #include <benchmark/benchmark.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -224,6 +230,37 @@ void BM_Write(benchmark::State &state, Mode *mode)
     state.counters["files"] = static_cast<double>(mode->pages.size());
 }
 
+int readSorted(const char *database, bool sortInMemory)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(database, &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return 1;
+    }
+    if (sortInMemory)
+        sqlite3_exec(db, "PRAGMA temp_store = MEMORY", nullptr, nullptr, nullptr);
+    sqlite3_stmt *statement = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT \"Wohnung\", \"Flaeche\", \"Strasse\", \"PLZ\", \"Ort\", \"Beschreibung\", "
+                       "\"Miete\", \"Nebenkosten\", \"ZuMietenAb\" FROM \"Wohnungen\" WHERE \"Status\" "
+                       "ORDER BY \"Wohnung\"",
+                       -1, &statement, nullptr);
+    std::size_t bytes = 0;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        for (int column = 0; column < 9; ++column) {
+            if (column == 1 || column == 6 || column == 7) {
+                benchmark::DoNotOptimize(sqlite3_column_double(statement, column));
+            } else {
+                benchmark::DoNotOptimize(sqlite3_column_text(statement, column));
+                bytes += static_cast<std::size_t>(sqlite3_column_bytes(statement, column));
+            }
+        }
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return bytes > 0 ? 0 : 1;
+}
+
 int helperMode(int argc, char *argv[])
 {
     const std::string mode = argv[1];
@@ -291,8 +328,11 @@ int helperMode(int argc, char *argv[])
         }
         return 0;
     }
+    if (mode == "--read-sorted" && (argc == 3 || (argc == 4 && std::strcmp(argv[3], "memory") == 0)))
+        return readSorted(argv[2], argc == 4);
     std::fputs("Aufruf: kaviro_publisher_bench [Benchmark-Optionen] | --template DATEI | --listings-sql N |"
-               " --snapshot-bytes N | --pack ORDNER PAKET | --write-pack PAKET ORDNER\n",
+               " --snapshot-bytes N | --pack ORDNER PAKET | --write-pack PAKET ORDNER |"
+               " --read-sorted DB [memory]\n",
                stderr);
     return 2;
 }

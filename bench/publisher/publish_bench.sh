@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Times the whole kaviro-publish run on 100,000 listings in SQLite, into one
 # page and into pages of five (20,000 files), each run beside the cost of
-# writing the same bytes into the same files afresh; also the peak memory
-# beside the size of the snapshot. Medians of RUNS runs (default 5).
+# writing the same bytes into the same files afresh, and beside the floor:
+# reading and sorting the rows with SQLite's own interface plus that writing.
+# Also the peak memory beside the size of the snapshot. Medians of RUNS runs
+# (default 5), the runs of all programs interleaved.
 #
-# The reference is timed the same way as kaviro-publish, as a whole process:
-# it reads the pages' bytes from one file (packed beforehand) and creates and
-# writes the same files in a new folder.
+# The references are timed the same way as kaviro-publish, as whole
+# processes: one reads the pages' bytes from one file (packed beforehand) and
+# creates and writes the same files in a new folder; sqlite3 runs the
+# snapshot's query (kaviro_publisher_bench --read-sorted).
 #
 # Usage: bench/publisher/publish_bench.sh [BUILD_DIR]
+# With BASELINE_BIN set to a folder holding another kaviro-publish (an
+# earlier build), that one is timed in the same runs too, for a before and
+# after.
 # Every run writes into a fresh folder below $KAVIRO_BENCH_DIR (default: the
 # build folder); all of it is removed at the end. Creating files is much
 # slower for some minutes after many were deleted, so leave a few minutes
@@ -50,6 +56,8 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 for mode in 0 1; do
   : > "$work/publish-$mode"
   : > "$work/write-$mode"
+  : > "$work/sql-$mode"
+  : > "$work/baseline-$mode"
   : > "$work/rss-$mode"
   for i in $(seq 1 "$runs"); do
     out=$work/out-$mode-$i
@@ -60,20 +68,34 @@ for mode in 0 1; do
     [ -s "$work/rss" ] && cat "$work/rss" >> "$work/rss-$mode"
     [ -f "$work/pack-$mode" ] || "$bench" --pack "$out" "$work/pack-$mode"
     timed "$work/rss-ref" "$bench" --write-pack "$work/pack-$mode" "$work/ref-$mode-$i" >> "$work/write-$mode"
+    timed "$work/rss-ref" "$bench" --read-sorted "$work/bench.db" >> "$work/sql-$mode"
+    if [ -n "${BASELINE_BIN:-}" ]; then
+      mkdir "$work/base-$mode-$i"
+      sed "s|$out|$work/base-$mode-$i|" "$work/kaviro.ini" > "$work/baseline.ini"
+      timed "$work/rss-ref" "$BASELINE_BIN/kaviro-publish" --settings "$work/baseline.ini" >> "$work/baseline-$mode"
+    fi
   done
 done
 
 report() {
   local mode=$1 title=$2 target=$3
-  local publish write files bytes
+  local publish write sql baseline files bytes
   publish=$(median < "$work/publish-$mode")
   write=$(median < "$work/write-$mode")
-  files=$(find "$work/out-$mode-1" -type f | wc -l)
+  sql=$(median < "$work/sql-$mode")
+  files=$(find "$work/out-$mode-1" -type f -name '*.html' | wc -l)
   bytes=$(du -sb "$work/out-$mode-1" | cut -f1)
-  awk -v t="$title" -v p="$publish" -v w="$write" -v f="$files" -v b="$bytes" -v z="$target" 'BEGIN {
+  awk -v t="$title" -v p="$publish" -v w="$write" -v q="$sql" -v f="$files" -v b="$bytes" -v z="$target" 'BEGIN {
     printf "%s: %d Datei(en), %.1f MB\n", t, f, b / 1e6
     printf "  kaviro-publish %.3f s, ein Prozess, der dieselben Dateien schreibt, %.3f s, Verhaeltnis %.2f (Ziel hoechstens %s)\n", p, w, p / w, z
+    printf "  SQLite liest und sortiert %.3f s; Boden (Lesen, Sortieren, Schreiben) %.3f s, Verhaeltnis %.2f (Ziel hoechstens 1.5)\n", q, q + w, p / (q + w)
   }'
+  if [ -s "$work/baseline-$mode" ]; then
+    baseline=$(median < "$work/baseline-$mode")
+    awk -v p="$publish" -v o="$baseline" -v w="$write" -v q="$sql" 'BEGIN {
+      printf "  Vergleichsstand %.3f s (Boden-Verhaeltnis %.2f), dieser Stand %.3f s\n", o, o / (q + w), p
+    }'
+  fi
 }
 report 0 "Eine Seite" "2; und hoechstens 0.47 s"
 report 1 "Seiten zu fuenf" "1.3"

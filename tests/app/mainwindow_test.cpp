@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -399,7 +400,7 @@ TEST_F(MainWindowTest, PendingEditIsPostedBeforeCommandsThatReadOrReorder)
     for (const char *command : {"miSortAbsteigend", "acGenerate", "acBeenden", "miSortAktiv", "close box"}) {
         SCOPED_TRACE(command);
         auto program = startProgram();
-        program->desktop.buttonAnswers = {QMessageBox::No};
+        program->desktop.buttonAnswers = {QMessageBox::Ok, QMessageBox::No};
         auto *wohnung = program->child<QLineEdit>("dbeWohnung");
         QTest::keyClicks(wohnung, u" neu"_s);
         EXPECT_EQ(program->table().state(), ListingTable::State::Edit);
@@ -496,7 +497,7 @@ TEST_F(MainWindowTest, AMissingTemplateFileWritesNoPages)
 
     // Once pages exist, a template gone since leaves them and their commands.
     program->session->settings().templateFilename = toWindows1252(path(u"liste.templ"_s));
-    program->desktop.buttonAnswers = {QMessageBox::No};
+    program->desktop.buttonAnswers = {QMessageBox::Ok, QMessageBox::No};
     program->trigger("acGenerate");
     ASSERT_TRUE(program->window->generated());
     ASSERT_TRUE(QFile::remove(path(u"liste.templ"_s)));
@@ -504,7 +505,8 @@ TEST_F(MainWindowTest, AMissingTemplateFileWritesNoPages)
     program->events.clear();
     program->trigger("acGenerate");
     EXPECT_EQ(program->events, QStringList{QString(error.first()).replace(u"fehlt.templ"_s, u"liste.templ"_s)});
-    EXPECT_EQ(QDir(path(u"out"_s)).entryList(QDir::Files | QDir::Hidden), QStringList{u"liste.html"_s});
+    EXPECT_EQ(QDir(path(u"out"_s)).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{u".kaviro-pages"_s, u"liste.html"_s})); // the page and the generator's record of it
     program->openProjectMenu();
     EXPECT_TRUE(program->child<QAction>("acHTMLshow")->isEnabled());
 }
@@ -522,6 +524,26 @@ TEST_F(MainWindowTest, AGenerationErrorReachesTheDefaultErrorBox)
     EXPECT_TRUE(program->desktop.messageBoxes()[0].text.endsWith(u'.'));
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(program->window->generated());
+}
+
+TEST_F(MainWindowTest, NumbersThatAreNoNumbersAreNamedAfterTheGeneration)
+{
+    writeSettings(createDatabase());
+    dbValue(u"UPDATE Wohnungen SET Flaeche = 'gross', Miete = '12,50 EUR' WHERE Id = 1"_s);
+    dbValue(u"UPDATE Wohnungen SET Nebenkosten = NULL WHERE Id = 4"_s); // empty: 0 without a word
+    auto program = startProgram();
+    program->desktop.buttonAnswers = {QMessageBox::Ok, QMessageBox::No};
+    program->trigger("acGenerate");
+    EXPECT_TRUE(QFile::exists(path(u"out/liste.html"_s)));
+    const auto boxes = program->desktop.messageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].caption, u"Warnung"_s);
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(boxes[0].text,
+              u"Einige Werte in Zahlenfeldern sind keine Zahlen und wurden als 0 veröffentlicht:\r\n"
+              "\r\nDie Wohnung \"Altbau Nord\" hat im Feld \"Flaeche\" keine Zahl (\"gross\"); auf den Seiten steht 0."
+              "\r\nDie Wohnung \"Altbau Nord\" hat im Feld \"Miete\" keine Zahl (\"12,50 EUR\"); auf den Seiten steht 0."_s);
+    EXPECT_EQ(boxes[1].text, generatedQuestion);
 }
 
 // ------------------------------------------------------------------ editing
@@ -1154,6 +1176,75 @@ TEST_F(MainWindowTest, ScreenshotsOfTheDemoListings)
     QCoreApplication::processEvents();
     EXPECT_TRUE(program->window->grab().save(test::artifactPath(u"mainwindow-gridedit.png"_s)));
     program->click(RecordNavigator::Cancel);
+}
+
+TEST_F(MainWindowTest, ExtraColumnsAreEditedUnderWeitereAngaben)
+{
+    const QString connection = createDatabase(true);
+    QFile script(QStringLiteral(KAVIRO_SOURCE_DIR "/examples/weitere-angaben-sqlite.sql"));
+    ASSERT_TRUE(script.open(QIODevice::ReadOnly));
+    for (const QString &statement : splitSqlScript(QString::fromUtf8(script.readAll())))
+        dbValue(statement);
+    dbValue(u"UPDATE \"Wohnungen\" SET \"Zimmer\" = 3, \"Kaution\" = 3540, \"Baujahr\" = 1905, "
+            "\"Energieausweis\" = 'Verbrauchsausweis', \"Energiekennwert\" = 131.5, "
+            "\"Energietraeger\" = 'Fernwärme', \"Effizienzklasse\" = 'E'"_s);
+    writeSettings(connection);
+    auto program = startProgram();
+    ASSERT_TRUE(program->table().isOpen());
+    QCoreApplication::processEvents();
+
+    auto *group = program->child<QGroupBox>("grpWeitereAngaben");
+    EXPECT_TRUE(group->isVisible());
+    EXPECT_EQ(group->title(), u"Weitere Angaben"_s);
+    QStringList labels;
+    for (const QLabel *label : group->findChildren<QLabel *>())
+        labels.append(label->text());
+    EXPECT_EQ(labels, (QStringList{u"Zimmer"_s, u"Kaution"_s, u"Heizkosten"_s, u"Baujahr"_s, u"Energieausweis"_s,
+                                   u"Energiekennwert"_s, u"Energietraeger"_s, u"Effizienzklasse"_s}));
+    // Below the editors of the fixed layout, inside the window.
+    const QWidget *central = program->window->centralWidget();
+    EXPECT_GT(group->y(), program->child<QLabel>("dbtTimestamp")->geometry().bottom());
+    EXPECT_LE(group->geometry().bottom(), central->height());
+    EXPECT_EQ(program->child<QLineEdit>("dbeBaujahr")->text(), u"1905"_s);
+    EXPECT_EQ(program->child<QLineEdit>("dbeKaution")->text(), u"3.540,00"_s);
+    EXPECT_TRUE(program->window->grab().save(test::artifactPath(u"mainwindow-weitere-angaben.png"_s)));
+
+    // An edit goes to the database like any other.
+    const QString wohnung = program->currentWohnung();
+    auto *zimmer = program->child<QLineEdit>("dbeZimmer");
+    zimmer->setFocus();
+    zimmer->selectAll();
+    QTest::keyClicks(zimmer, u"4"_s);
+    auto *traeger = program->child<QLineEdit>("dbeEnergietraeger");
+    traeger->setFocus();
+    traeger->selectAll();
+    QTest::keyClicks(traeger, u"Erdgas"_s);
+    program->click(RecordNavigator::Post);
+    const QString where = u" FROM \"Wohnungen\" WHERE \"Wohnung\" = '%1'"_s.arg(wohnung);
+    EXPECT_EQ(dbValue(u"SELECT \"Zimmer\""_s + where).toInt(), 4);
+    EXPECT_EQ(dbValue(u"SELECT \"Energietraeger\""_s + where).toString(), u"Erdgas"_s);
+}
+
+TEST_F(MainWindowTest, WarnsOfUnknownTemplateNamesAfterWritingThePages)
+{
+    writeSettings(createDatabase());
+    QFile templ(path(u"liste.templ"_s));
+    ASSERT_TRUE(templ.open(QIODevice::WriteOnly));
+    templ.write("<repeat name=Loop>\r\n<macro name=Wohnug/>\r\n</repeat name=Loop>\r\n");
+    templ.close();
+    auto program = startProgram();
+    EXPECT_FALSE(program->child<QGroupBox>("grpWeitereAngaben")->isVisible()) << "no extra columns";
+    program->desktop.calls.clear();
+    program->desktop.buttonAnswers = {QMessageBox::Ok, QMessageBox::No};
+    program->trigger("acGenerate");
+    const std::vector<test::DesktopCall> &calls = program->desktop.calls;
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].caption, u"Warnung"_s);
+    EXPECT_EQ(calls[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(calls[0].text,
+              u"Die Vorlage enthält Namen, die Kaviro nicht kennt:\r\n\r\nZeile 2: unbekanntes Makro \"Wohnug\""_s);
+    EXPECT_EQ(calls[1].text, generatedQuestion);
+    EXPECT_TRUE(QFile::exists(path(u"out/liste.html"_s)));
 }
 
 } // namespace

@@ -118,6 +118,24 @@ TEST_F(Publisher, SortsByWohnungWithoutSortArgument)
     EXPECT_FALSE(fs::exists(html() / "liste2.html"));
 }
 
+TEST_F(Publisher, NumbersThatAreNoNumbersAreWarnedOfAndThePagesWritten)
+{
+    writeFile(m_dir / "bad.sql", "UPDATE \"Wohnungen\" SET \"Flaeche\" = 'gross', \"Miete\" = '12,50 EUR' "
+                                 "WHERE \"Wohnung\" = 'Altbau in Aachen';");
+    ASSERT_EQ(std::system(("sqlite3 " + shellQuoted(db()) + " < " + shellQuoted(m_dir / "bad.sql")).c_str()), 0);
+    writeSettings(sqlite(), false);
+    const Result result = publish(settingsArgument());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err,
+              "Warnung: Die Wohnung \"Altbau in Aachen\" hat im Feld \"Flaeche\" keine Zahl (\"gross\"); "
+              "auf den Seiten steht 0.\n"
+              "Warnung: Die Wohnung \"Altbau in Aachen\" hat im Feld \"Miete\" keine Zahl (\"12,50 EUR\"); "
+              "auf den Seiten steht 0.\n");
+    EXPECT_NE(readFile(html() / "liste.html").find("Altbau in Aachen, Markt 3, 52062 Aachen:     0.0 qm,    0.00 \x80"),
+              std::string::npos)
+        << readFile(html() / "liste.html");
+}
+
 TEST_F(Publisher, FailuresSayWhatTheDesktopProgramWouldShow)
 {
     const std::string checkDb = "\nPr\xC3\xBC" "fen Sie die Einstellung in den Datenbankoptionen.\n";
@@ -144,12 +162,12 @@ TEST_F(Publisher, FailuresSayWhatTheDesktopProgramWouldShow)
         {"template missing", sqlite(), (m_dir / "fehlt.templ").string(), "", 1,
          "Die Vorlagendatei \"" + (m_dir / "fehlt.templ").string() + "\" wurde nicht gefunden.\n..."},
         {"generator error, with the error box's \".\"", sqlite(), (m_dir / "fehler.templ").string(), "", 1,
-         "Unkown IF Tag : header.\n"},
+         "Unkown IF Tag : header.\nWarnung: Zeile 2: unbekannte Bedingung \"header\"\n"},
         {"malformed sort", sqlite(), "", settingsArgument() + " --sort 'Ort AUF'", 1,
          "Ung\xC3\xBCltige Sortierung \"Ort AUF\".\n"},
         {"no settings file", sqlite(), "", "--settings " + shellQuoted(m_dir / "fehlt.ini"), 1,
          "Die Einstellungsdatei \"" + (m_dir / "fehlt.ini").string() + "\" wurde nicht gefunden.\n..."},
-        {"unknown argument", sqlite(), "", "--upload-all", 2, "Unbekannter oder unvollst\xC3\xA4ndiger Parameter: --upload-all\n..."},
+        {"unknown argument", sqlite(), "", "--hochladen", 2, "Unbekannter oder unvollst\xC3\xA4ndiger Parameter: --hochladen\n..."},
         {"argument without value", sqlite(), "", "--settings", 2, "Unbekannter oder unvollst\xC3\xA4ndiger Parameter: --settings\n..."},
     };
     for (const Case &c : cases) {
@@ -165,14 +183,76 @@ TEST_F(Publisher, FailuresSayWhatTheDesktopProgramWouldShow)
         } else {
             EXPECT_EQ(result.err, c.err);
         }
-        // Only the generator error gets as far as a page, which keeps what
-        // was written before the error.
-        const bool pageBegun = c.templateFile == (m_dir / "fehler.templ").string();
-        EXPECT_EQ(fs::is_empty(html()), !pageBegun);
-        if (pageBegun) {
-            EXPECT_EQ(readFile(html() / "fehler.html"), "Seite 1");
-        }
+        // The generator error gets as far as a page, which goes with the
+        // failed generation.
+        EXPECT_TRUE(fs::is_empty(html()));
     }
+}
+
+TEST_F(Publisher, WarnsOfUnknownNamesAndChecksWithoutWritingPages)
+{
+    writeFile(m_dir / "tippfehler.templ", "<repeat name=Loop>\r\n<p><macro name=Wohnug/></p>\r\n</repeat name=Loop>\r\n");
+    const std::string warning = "Warnung: Zeile 2: unbekanntes Makro \"Wohnug\"\n";
+
+    // Generating: the pages are written all the same, the status stays 0.
+    writeSettings(sqlite(), false, (m_dir / "tippfehler.templ").string());
+    Result result = publish(settingsArgument());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, warning);
+    EXPECT_EQ(readFile(html() / "tippfehler.html"), "<p></p>\r\n<p></p>\r\n");
+
+    struct Case {
+        const char *what;
+        std::string connection;
+        std::string templateFile;
+        int status;
+        std::string out, err;
+    } cases[] = {
+        {"a clean template", sqlite(), (m_dir / "liste.templ").string(), 0,
+         "Einstellungen und Vorlage sind in Ordnung.\n", ""},
+        {"an unknown name", sqlite(), (m_dir / "tippfehler.templ").string(), 1, "", warning},
+        {"no table", "", (m_dir / "liste.templ").string(), 1, "",
+         "Es wurden keine HTML-Seiten erzeugt, weil keine Tabelle mit Wohnungen ge\xC3\xB6" "ffnet ist.\n"
+         "Pr\xC3\xBC" "fen Sie die Einstellung in den Datenbankoptionen.\n"},
+        {"an error of the run, with the error box's \".\"", sqlite(), (m_dir / "kaputt.templ").string(), 1, "",
+         "Error in template: 1 loops were not closed.\n"},
+    };
+    writeFile(m_dir / "kaputt.templ", "<repeat name=Loop>\r\n<p><macro name=Wohnung/></p>\r\n");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(html());
+        fs::create_directories(html());
+        writeSettings(c.connection, false, c.templateFile);
+        result = publish(settingsArgument() + " --check");
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+        EXPECT_TRUE(fs::is_empty(html()));
+    }
+}
+
+TEST_F(Publisher, TheDemoTemplateServesTablesWithAndWithoutFurtherColumns)
+{
+    const std::string demo = std::string(KAVIRO_SOURCE_DIR) + "/examples/wohnungen.templ";
+    writeSettings(sqlite(), false, demo);
+    Result result = publish(settingsArgument() + " --check");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+
+    const std::string extras = std::string(KAVIRO_SOURCE_DIR) + "/examples/weitere-angaben-sqlite.sql";
+    writeFile(m_dir / "werte.sql", "UPDATE \"Wohnungen\" SET \"Zimmer\" = 2, \"Energieausweis\" = "
+                                   "'Bedarfsausweis', \"Energiekennwert\" = 88.5, \"Baujahr\" = 1998 "
+                                   "WHERE \"Ort\" = 'Aachen';");
+    const std::string alter = "sqlite3 " + shellQuoted(db()) + " < " + shellQuoted(extras) + " && sqlite3 " +
+                              shellQuoted(db()) + " < " + shellQuoted(m_dir / "werte.sql");
+    ASSERT_EQ(std::system(alter.c_str()), 0);
+    result = publish(settingsArgument(), "de_DE.UTF-8");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    const std::string page = readFile(html() / "wohnungen.html");
+    EXPECT_NE(page.find("<tr><th>Zimmer</th><td>2</td></tr>"), std::string::npos);
+    EXPECT_NE(page.find("Bedarfsausweis: 88,5 kWh/(m\xB2\xB7" "a), , Baujahr 1998, Effizienzklasse </p>"),
+              std::string::npos);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "settings/passwordcipher.h"
 #include "store/listingdatabase.h"
 #include "tests/dialogs/dialogtest.h"
+#include "tests/support/ftptestsupport.h"
+#include "tests/support/sshtestsupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -86,6 +88,14 @@ TEST(OptionsRecordUpdates, PortTextRowsPerPageTextAndPortKeys)
     for (const char *key : {"a", " ", "-", "+", "."})
         EXPECT_FALSE(portKeyAccepted(QString::fromLatin1(key))) << key;
     EXPECT_FALSE(portKeyAccepted(u"\u0663"_s)); // a digit, but not a decimal one of ours
+
+    const struct {
+        UploadProtocol to;
+        std::int32_t port, proposed;
+    } proposals[] = {{UploadProtocol::Sftp, 21, 22}, {UploadProtocol::Ftp, 22, 21}, {UploadProtocol::Sftp, 2121, 2121},
+                     {UploadProtocol::Ftp, 2222, 2222}, {UploadProtocol::Sftp, 22, 22}, {UploadProtocol::Ftp, 21, 21}};
+    for (const auto &c : proposals)
+        EXPECT_EQ(proposedPort(c.to, c.port), c.proposed) << c.port;
 }
 
 // ------------------------------------------------------------------ showing
@@ -407,6 +417,160 @@ TEST_F(OptionsDialogTest, TextFieldsRefuseCharactersTheSettingsFileCannotHold)
     EXPECT_EQ(options->settings().ftpServer, "ftp\x80.example");
 }
 
+// -------------------------------------------------------- transfer fields
+
+TEST_F(OptionsDialogTest, TransferFieldsLoadSaveAndFollowTheProtocol)
+{
+    const std::pair<const char *, const char *> stored[] = {
+        {"Protocol", "SFTP"},    {"FTPPort", "21"},         {"Passive", "0"},          {"Encryption", "2"},
+        {"UploadAll", "1"},      {"UseProxy", "1"},         {"Certificate", "AB:CD"},  {"HostKey", "SHA256:xyz"},
+    };
+    for (const auto &[key, value] : stored)
+        writeSetting("FTP", key, value);
+    const char *const ftpOnly[] = {"chkUseProxy", "txtProxyServer", "ttlProxyServer", "txtProxyPort",
+                                   "ttlProxyPort", "chkPassive", "lblEncryption", "cmbEncryption"};
+    auto *protocol = field<QComboBox>("cmbProtocol");
+    show(OptionsDialog::FtpPage, [&](OptionsDialog *dialog) {
+        EXPECT_EQ(protocol->currentText(), u"SFTP"_s);
+        // Loading proposes nothing: the file's port stands.
+        EXPECT_EQ(edit("txtFTPPort")->text(), u"21"_s);
+        EXPECT_FALSE(field<QCheckBox>("chkPassive")->isChecked());
+        EXPECT_EQ(field<QComboBox>("cmbEncryption")->currentText(), u"TLS erforderlich"_s);
+        EXPECT_TRUE(field<QCheckBox>("chkUploadAll")->isChecked());
+        for (const char *name : ftpOnly)
+            EXPECT_FALSE(field<QWidget>(name)->isEnabled()) << name;
+        EXPECT_TRUE(field<QWidget>("chkUploadAll")->isEnabled());
+        EXPECT_TRUE(field<QWidget>("btnFtpTest")->isEnabled());
+        dialog->grab().save(test::artifactPath(u"options-ftp-sftp.png"_s));
+
+        // The user's choice of FTP proposes FTP's port and enables its controls.
+        edit("txtFTPPort")->setText(u"22"_s);
+        protocol->setFocus();
+        QTest::keyClick(protocol, Qt::Key_Up);
+        EXPECT_EQ(protocol->currentText(), u"FTP"_s);
+        EXPECT_EQ(edit("txtFTPPort")->text(), u"21"_s);
+        for (const char *name : ftpOnly)
+            EXPECT_TRUE(field<QWidget>(name)->isEnabled()) << name;
+        field<QCheckBox>("chkUploadAll")->click();
+        field<QCheckBox>("chkPassive")->click();
+        field<QComboBox>("cmbEncryption")->setCurrentIndex(0);
+        dialog->grab().save(test::artifactPath(u"options-ftp.png"_s));
+        QTest::mouseClick(field<QPushButton>("btnOK"), Qt::LeftButton);
+    });
+    const std::pair<const char *, const char *> saved[] = {
+        {"Protocol", "FTP"},   {"FTPPort", "21"},          {"Passive", "1"},           {"Encryption", "0"},
+        {"UploadAll", "0"},    {"UseProxy", "1"},          {"Certificate", "AB:CD"},   {"HostKey", "SHA256:xyz"},
+    };
+    for (const auto &[key, value] : saved)
+        EXPECT_EQ(readSetting("FTP", key), value) << key;
+    EXPECT_EQ(session().settings().certificate, "AB:CD");
+    EXPECT_EQ(session().settings().hostKey, "SHA256:xyz");
+    EXPECT_EQ(session().settings().encryption, FtpEncryption::None);
+
+    // And SFTP again: port 21 becomes 22.
+    show(OptionsDialog::FtpPage, [&](OptionsDialog *dialog) {
+        protocol->setFocus();
+        QTest::keyClick(protocol, Qt::Key_Down);
+        EXPECT_EQ(options->settings().protocol, UploadProtocol::Sftp);
+        EXPECT_EQ(edit("txtFTPPort")->text(), u"22"_s);
+        EXPECT_EQ(options->settings().ftpPort, 22);
+        dialog->reject();
+    });
+}
+
+class ConnectionTestButton : public OptionsDialogTest {
+protected:
+    // Fills the page's server fields and clicks "Verbindung testen".
+    void testWith(int port, const std::string &folder, const std::string &user, const std::string &password)
+    {
+        edit("txtFTPServer")->setText(u"127.0.0.1"_s);
+        edit("txtFTPPort")->setText(QString::number(port));
+        edit("txtFTPPfad")->setText(QString::fromStdString(folder));
+        edit("txtFTPUser")->setText(QString::fromStdString(user));
+        edit("txtFTPPassword")->setText(QString::fromStdString(password));
+        QTest::mouseClick(field<QPushButton>("btnFtpTest"), Qt::LeftButton);
+        EXPECT_TRUE(field<QPushButton>("btnFtpTest")->isEnabled());
+    }
+
+    void expectOutcome(const QString &text, const QColor &colour)
+    {
+        EXPECT_EQ(options->ftpStatusText(), text);
+        EXPECT_EQ(options->ftpStatusColor(), colour);
+    }
+
+    const QColor green{0, 128, 0};
+    const QColor red{255, 0, 0};
+};
+
+TEST_F(ConnectionTestButton, RealFtpServersAnswerGreenOrRedWithTheirReply)
+{
+    for (const auto kind : {test::RealFtpServer::Kind::Vsftpd, test::RealFtpServer::Kind::PyftpdlibTls}) {
+        test::RealFtpServer server(kind);
+        ASSERT_FALSE(HasFatalFailure());
+        SCOPED_TRACE(server.tls() ? "pyftpdlib TLS" : "vsftpd");
+        field<QComboBox>("cmbEncryption")->setCurrentIndex(server.tls() ? 2 : 0);
+        options->show();
+        field<QTabWidget>("pcOptions")->setCurrentIndex(OptionsDialog::FtpPage);
+        // A self-signed certificate passes only when trusted.
+        testWith(server.port(), server.remoteDir(), server.user(), server.password());
+        if (server.tls()) {
+            EXPECT_TRUE(options->ftpStatusText().startsWith(u"FEHLER: Kann Verbindung nicht herstellen.\n"_s));
+            EXPECT_TRUE(options->ftpStatusText().contains(QString::fromStdString(server.certificateFingerprint())));
+            EXPECT_EQ(options->ftpStatusColor(), red);
+            writeSetting("FTP", "Certificate", server.certificateFingerprint());
+            options->loadSettings();
+            field<QComboBox>("cmbEncryption")->setCurrentIndex(2);
+            testWith(server.port(), server.remoteDir(), server.user(), server.password());
+        }
+        expectOutcome(u"Verbindung in Ordnung"_s, green);
+        if (!server.tls())
+            options->grab().save(test::artifactPath(u"options-ftp-test.png"_s));
+
+        testWith(server.port(), server.remoteDir() + "/fehlt", server.user(), server.password());
+        EXPECT_TRUE(options->ftpStatusText().startsWith(u"FEHLER: Kann Verzeichnis nicht wechseln.\n550"_s))
+            << options->ftpStatusText().toStdString();
+        EXPECT_EQ(options->ftpStatusColor(), red);
+
+        if (!server.tls()) { // vsftpd takes anybody anonymously
+            options->hide();
+            continue;
+        }
+        testWith(server.port(), server.remoteDir(), server.user(), server.password() + "x");
+        EXPECT_TRUE(options->ftpStatusText().startsWith(u"FEHLER: Kann Verbindung nicht herstellen.\n530"_s))
+            << options->ftpStatusText().toStdString();
+        EXPECT_EQ(options->ftpStatusColor(), red);
+        options->hide();
+    }
+}
+
+TEST_F(ConnectionTestButton, SftpLogsInOnceTheHostKeyIsTrusted)
+{
+    const test::SshServer server;
+    if (!server.available())
+        GTEST_SKIP() << server.whyUnavailable();
+    const test::PasswordAccount user;
+    if (!user.available())
+        GTEST_SKIP() << "a password account needs root";
+    options->show();
+    field<QComboBox>("cmbProtocol")->setCurrentIndex(1);
+    testWith(server.port(), "/tmp", user.name(), user.password());
+    EXPECT_TRUE(options->ftpStatusText().startsWith(u"FEHLER: Kann Verbindung nicht herstellen.\n"_s));
+    EXPECT_TRUE(options->ftpStatusText().contains(QString::fromStdString(server.servedFingerprint())))
+        << options->ftpStatusText().toStdString();
+    EXPECT_EQ(options->ftpStatusColor(), red);
+
+    writeSetting("FTP", "Protocol", "SFTP");
+    writeSetting("FTP", "HostKey", server.servedFingerprint());
+    options->loadSettings();
+    testWith(server.port(), "/tmp", user.name(), user.password());
+    expectOutcome(u"Verbindung in Ordnung"_s, green);
+
+    testWith(server.port(), "/gibt/es/nicht", user.name(), user.password());
+    EXPECT_TRUE(options->ftpStatusText().startsWith(u"FEHLER: Kann Verzeichnis nicht wechseln.\n"_s));
+    EXPECT_EQ(options->ftpStatusColor(), red);
+    options->hide();
+}
+
 // ------------------------------------------------------------------- Info
 
 TEST_F(OptionsDialogTest, InfoPageShowsVersionBuildTimeMakerAndMailLink)
@@ -423,10 +587,8 @@ TEST_F(OptionsDialogTest, InfoPageShowsVersionBuildTimeMakerAndMailLink)
         EXPECT_EQ(field<QLabel>("imgLogo")->pixmap().size(), QSize(175, 86));
         QTest::mouseClick(field<QLabel>("lblMail"), Qt::LeftButton);
         dialog->grab().save(test::artifactPath(u"options-info.png"_s));
-        for (int page : {OptionsDialog::TemplatePage, OptionsDialog::FtpPage}) {
-            field<QTabWidget>("pcOptions")->setCurrentIndex(page);
-            dialog->grab().save(test::artifactPath(page == 0 ? u"options-template.png"_s : u"options-ftp.png"_s));
-        }
+        field<QTabWidget>("pcOptions")->setCurrentIndex(OptionsDialog::TemplatePage);
+        dialog->grab().save(test::artifactPath(u"options-template.png"_s));
         dialog->reject();
     });
     ASSERT_EQ(desktop.openedUrls().size(), 1u);

@@ -3,11 +3,13 @@
 #include "tests/dialogs/dialogtest.h"
 #include "tests/support/ftptestsupport.h"
 
+#include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 
+#include <filesystem>
 #include <set>
 
 using namespace Qt::StringLiterals;
@@ -104,6 +106,15 @@ protected:
         return n == 1 ? "liste.html" : "liste" + std::to_string(n) + ".html";
     }
 
+    // The question as a real message box would show it.
+    static void saveScreenshot(const TrustQuestion &question, const QString &file)
+    {
+        QMessageBox box(question.icon, question.caption, question.text, QMessageBox::Yes | QMessageBox::No);
+        box.show();
+        QCoreApplication::processEvents();
+        box.grab().save(test::artifactPath(file));
+    }
+
     static const QStringList steps;
 
     UploadDialog *upload = nullptr;
@@ -173,7 +184,10 @@ TEST_F(UploadDialogTest, UploadToVsftpdRunsTheGaugeToFullAndHidesAfterwards)
     look.start(0);
 
     EXPECT_TRUE(upload->upload(2, names));
-    EXPECT_EQ(statuses, steps);
+    EXPECT_EQ(statuses, steps + QStringList{u"box: Die HTML-Seiten wurden übertragen.\r\n"
+                                            "2 Seiten übertragen, 0 unverändert."_s});
+    EXPECT_EQ(desktop.messageBoxes().back().caption, u"Information"_s);
+    EXPECT_EQ(desktop.messageBoxes().back().icon, QMessageBox::Information);
     EXPECT_FALSE(upload->isVisible());
     EXPECT_FALSE(upload->isRunning());
     EXPECT_EQ(upload->windowTitle(), u"FTP Übertragung"_s);
@@ -209,8 +223,11 @@ TEST_F(UploadDialogTest, CancelEndsThePageBeingSentAndQuits)
     EXPECT_FALSE(upload->upload(3, names));
     server.finish();
     EXPECT_FALSE(startedAgain);
+    // The window says how many pages had gone.
+    const QString outcome = u"Übertragung vom Benutzer abgebrochen. 0 Seiten übertragen, 0 unverändert."_s;
     EXPECT_EQ(statuses, steps + QStringList({u"Übertragung wird abgebrochen ..."_s,
-                                             u"Übertragung vom Benutzer abgebrochen."_s}));
+                                             u"Übertragung vom Benutzer abgebrochen."_s, outcome,
+                                             u"box: "_s + outcome}));
     // Page 1 was not confirmed yet: it stays under its temporary name.
     const std::vector<StoredFile> storedPages{{".kaviro-upload.liste.html", "eins"}};
     EXPECT_EQ(server.stored(), storedPages);
@@ -231,10 +248,12 @@ TEST_F(UploadDialogTest, ClosingTheWindowDuringAnUploadOnlyHidesIt)
         },
         100));
     useServer(server.port(), "/web");
+    desktop.onCall = [this](const test::DesktopCall &call) { statuses << u"box: "_s + call.text; };
     EXPECT_TRUE(upload->upload(2, writePages({"eins", "zwei"})));
     server.finish();
     EXPECT_TRUE(hiddenWhileRunning);
-    EXPECT_EQ(statuses, steps);
+    EXPECT_EQ(statuses, steps + QStringList{u"box: Die HTML-Seiten wurden übertragen.\r\n"
+                                            "2 Seiten übertragen, 0 unverändert."_s});
     EXPECT_EQ(server.stored(), (std::vector<StoredFile>{{"liste.html", "eins"}, {"liste2.html", "zwei"}}));
     EXPECT_FALSE(upload->isVisible());
 }
@@ -280,6 +299,118 @@ TEST_F(UploadDialogTest, RefusedFolderIsShownInABoxWhileTheWindowStaysUp)
     EXPECT_TRUE(server.stored().empty());
     EXPECT_EQ(server.lines().back(), "QUIT");
     EXPECT_FALSE(upload->isVisible());
+}
+
+TEST_F(UploadDialogTest, ToolWindowOfTheMainWindowThatHoldsGeneratingAndOptionsWhileItRuns)
+{
+    MainWindow &window = program().mainWindow();
+    EXPECT_EQ(upload->parentWidget(), &window);
+    EXPECT_EQ(upload->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+    const char *const held[] = {"acGenerate", "acOptionen", "miOptionen"};
+    std::vector<bool> enabledMeanwhile;
+    ScriptedServer server(slowPages(
+        [&] {
+            for (const char *name : held)
+                enabledMeanwhile.push_back(test::child<QAction>(&window, name)->isEnabled());
+        },
+        50));
+    useServer(server.port(), "/web");
+    EXPECT_TRUE(upload->upload(1, writePages({"eins"})));
+    server.finish();
+    EXPECT_EQ(enabledMeanwhile, std::vector<bool>(std::size(held), false));
+    for (const char *name : held)
+        EXPECT_TRUE(test::child<QAction>(&window, name)->isEnabled()) << name;
+}
+
+TEST_F(UploadDialogTest, UntrustedCertificateIsAskedAboutAndStoredOnlyAfterYes)
+{
+    test::RealFtpServer server(test::RealFtpServer::Kind::VsftpdTls);
+    ASSERT_FALSE(HasFatalFailure());
+    useServer(server.port(), server.remoteDir(), server.user(), server.password());
+    // Only the one key may change in the file.
+    writeSetting("FTP", "FTPServer", "aus.der.datei.example");
+    const std::string page = "<p>sicher</p>\r\n";
+    const Uploader::PageFileName names = writePages({page});
+    const std::string stored = server.uploadDir() + "/liste.html";
+    desktop.onCall = [this](const test::DesktopCall &call) { statuses << u"box: "_s + call.text; };
+
+    desktop.buttonAnswers = {QMessageBox::No};
+    EXPECT_FALSE(upload->upload(1, names));
+    // The question alone, without an error box before it.
+    ASSERT_EQ(desktop.messageBoxes().size(), 1u);
+    const test::DesktopCall question = desktop.messageBoxes()[0];
+    EXPECT_EQ(question.caption, u"Zertifikat prüfen"_s);
+    EXPECT_EQ(question.buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_TRUE(question.text.contains(QString::fromStdString(server.certificateFingerprint()))) << question.text.toStdString();
+    EXPECT_TRUE(question.text.contains(u"\"127.0.0.1\""_s));
+    EXPECT_EQ(readSetting("FTP", "Certificate"), "<missing>");
+    EXPECT_EQ(session().settings().certificate, "");
+    EXPECT_FALSE(std::filesystem::exists(stored));
+
+    saveScreenshot({question.caption, question.text, question.icon}, u"upload-trust-certificate.png"_s);
+
+    desktop.buttonAnswers = {QMessageBox::Yes};
+    EXPECT_TRUE(upload->upload(1, names));
+    EXPECT_EQ(readSetting("FTP", "Certificate"), server.certificateFingerprint());
+    EXPECT_EQ(readSetting("FTP", "FTPServer"), "aus.der.datei.example");
+    EXPECT_EQ(session().settings().certificate, server.certificateFingerprint());
+    EXPECT_EQ(test::readFile(stored), page);
+    ASSERT_EQ(desktop.messageBoxes().size(), 3u);
+    EXPECT_EQ(desktop.messageBoxes()[2].text,
+              u"Die HTML-Seiten wurden übertragen.\r\n1 Seite übertragen, 0 unverändert."_s);
+
+    // Trusted from now on: no further question.
+    EXPECT_TRUE(upload->upload(1, names));
+    EXPECT_EQ(desktop.messageBoxes().size(), 4u);
+}
+
+TEST_F(UploadDialogTest, TrustQuestionsShowTheFingerprintAndWarnOfAChangedHostKey)
+{
+    const QString server = u"ssh.example"_s;
+    const struct {
+        TrustRequest request;
+        QString caption;
+        QMessageBox::Icon icon;
+        QString mustSay;
+        std::string settingsLine;
+    } cases[] = {
+        {{TrustRequest::Kind::Certificate, "AB:CD", false}, u"Zertifikat prüfen"_s, QMessageBox::Question,
+         u"Zertifizierungsstelle"_s, "Certificate=AB:CD"},
+        {{TrustRequest::Kind::HostKey, "SHA256:neu", false}, u"Host-Schlüssel prüfen"_s, QMessageBox::Question,
+         u"noch nicht bekannt"_s, "HostKey=SHA256:neu"},
+        {{TrustRequest::Kind::HostKey, "SHA256:anders", true}, u"Warnung"_s, QMessageBox::Warning,
+         u"ACHTUNG: Der Host-Schlüssel des SFTP-Servers \"ssh.example\" hat sich geändert!"_s,
+         "HostKey=SHA256:anders"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.settingsLine);
+        const TrustQuestion question = trustQuestion(c.request, server);
+        EXPECT_EQ(question.caption, c.caption);
+        EXPECT_EQ(question.icon, c.icon);
+        EXPECT_TRUE(question.text.contains(c.mustSay)) << question.text.toStdString();
+        EXPECT_TRUE(question.text.contains(QString::fromStdString(c.request.fingerprint)));
+        EXPECT_TRUE(question.text.endsWith(u"?"_s));
+        EXPECT_EQ(trustSettingsLine(c.request), c.settingsLine);
+        if (c.request.changed)
+            saveScreenshot(question, u"upload-trust-changed-hostkey.png"_s);
+    }
+}
+
+TEST_F(UploadDialogTest, TrustingWritesItsKeyAloneOrTheWholeRecordWhenThereIsNoFile)
+{
+    session().settings().ftpServer = "ftp.im-speicher.example";
+    trust({TrustRequest::Kind::HostKey, "SHA256:abc", false}, settingsFile(), session().settings());
+    // No file before: everything in use went in, as "OK" writes it.
+    EXPECT_EQ(readSetting("FTP", "HostKey"), "SHA256:abc");
+    EXPECT_EQ(readSetting("FTP", "FTPServer"), "ftp.im-speicher.example");
+
+    writeSetting("FTP", "FTPServer", "ftp.datei.example");
+    trust({TrustRequest::Kind::Certificate, "01:02", false}, settingsFile(), session().settings());
+    EXPECT_EQ(readSetting("FTP", "Certificate"), "01:02");
+    EXPECT_EQ(readSetting("FTP", "HostKey"), "SHA256:abc");
+    EXPECT_EQ(readSetting("FTP", "FTPServer"), "ftp.datei.example");
+    EXPECT_EQ(session().settings().certificate, "01:02");
+    EXPECT_EQ(session().settings().hostKey, "SHA256:abc");
 }
 
 TEST_F(UploadDialogTest, FailingQuitLeavesTheWindowUpWithItsStatusAndReachesTheCaller)

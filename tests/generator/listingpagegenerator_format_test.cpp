@@ -2,6 +2,7 @@
 // offsets, page file names and page counts.
 
 #include "common/error.h"
+#include "common/integertext.h"
 #include "generator/listingpagegenerator.h"
 #include "tests/support/testfiles.h"
 
@@ -78,11 +79,11 @@ TEST(ListingPageFormat, WholeNumbers)
         {"2147483647", 2147483647},   {"-2147483648", -2147483647 - 1},
     };
     for (const auto &[text, value] : good)
-        EXPECT_EQ(wholeNumber(text), value) << text;
+        EXPECT_EQ(toInteger(text, tagInteger), value) << text;
 
     for (const char *text : {"", " ", "1 ", "1.0", "abc", "--1", "+-1", "$", "0x", "2147483648", "\t1", "1e3"}) {
         try {
-            wholeNumber(text);
+            toInteger(text, tagInteger);
             ADD_FAILURE() << "accepted '" << text << "'";
         } catch (const Error &e) {
             EXPECT_EQ(e.what(), "'" + std::string(text) + "' ist kein g\xFC" "ltiger Integerwert");

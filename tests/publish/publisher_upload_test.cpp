@@ -12,7 +12,13 @@
 #include <memory>
 #include <string>
 
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace kaviro {
 namespace {
@@ -56,17 +62,25 @@ protected:
         m_settings.connectionString = "Provider=SQLite;Data Source=" + db;
     }
 
-    // Runs kaviro-publish --upload; returns its exit status.
-    int run()
+    // Runs kaviro-publish --upload (or the upload argument given); returns
+    // its exit status.
+    int run(const std::string &upload = "--upload")
     {
-        const std::string ini = m_dir.path() + "/kaviro.ini";
+        const std::string ini = settingsFile();
         saveSettings(ini, m_settings);
-        const std::string command = "'" + publisher + "' --settings '" + ini + "' --upload > '" + m_dir.path()
+        const std::string command = "'" + publisher + "' --settings '" + ini + "' " + upload + " > '" + m_dir.path()
                                     + "/out.txt' 2> '" + m_dir.path() + "/err.txt'";
         const int status = std::system(command.c_str());
         m_out = readFile(m_dir.path() + "/out.txt");
         m_err = readFile(m_dir.path() + "/err.txt");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string settingsFile() const { return m_dir.path() + "/kaviro.ini"; }
+    void useServer(int port, const std::string &folder)
+    {
+        m_settings.ftpPort = port;
+        m_settings.ftpPath = folder;
     }
 
     std::unique_ptr<RealFtpServer> m_server;
@@ -97,6 +111,94 @@ TEST_F(PublisherUpload, RefusedFolderFailsWithTheServersReply)
     EXPECT_NE(m_out.find("FEHLER: Kann Verzeichnis nicht wechseln.\n"), std::string::npos) << m_out;
     EXPECT_EQ(m_err.substr(0, 4), "550 ") << m_err;
     EXPECT_FALSE(std::filesystem::exists(m_server->uploadDir() + "/liste.html"));
+}
+
+TEST_F(PublisherUpload, SkipsUnchangedPagesUnlessEveryPageIsAskedFor)
+{
+    ASSERT_EQ(run(), 0) << m_err;
+    EXPECT_NE(m_out.find("2 Seiten \xc3\xbc" "bertragen, 0 unver\xc3\xa4" "ndert.\n"), std::string::npos) << m_out;
+    ASSERT_EQ(run(), 0) << m_err;
+    EXPECT_NE(m_out.find("0 Seiten \xc3\xbc" "bertragen, 2 unver\xc3\xa4" "ndert.\n"), std::string::npos) << m_out;
+    ASSERT_EQ(run("--upload-all"), 0) << m_err;
+    EXPECT_NE(m_out.find("2 Seiten \xc3\xbc" "bertragen, 0 unver\xc3\xa4" "ndert.\n"), std::string::npos) << m_out;
+    EXPECT_EQ(readFile(m_server->uploadDir() + "/liste2.html"), readFile(m_dir.path() + "/html/liste2.html"));
+}
+
+TEST_F(PublisherUpload, UntrustedCertificatePrintsTheLineThatTrustsIt)
+{
+    const RealFtpServer server(RealFtpServer::Kind::VsftpdTls);
+    ASSERT_FALSE(HasFatalFailure());
+    useServer(server.port(), server.remoteDir());
+    m_settings.ftpUser = server.user();
+    m_settings.ftpPassword = server.password();
+    EXPECT_EQ(run(), 1);
+    const std::string line = "\n  Certificate=" + server.certificateFingerprint() + "\n";
+    EXPECT_NE(m_err.find(line), std::string::npos) << m_err;
+    EXPECT_NE(m_err.find("im Abschnitt [FTP] diese Zeile ein:"), std::string::npos) << m_err;
+    EXPECT_NE(m_err.find(settingsFile()), std::string::npos) << m_err;
+    EXPECT_FALSE(std::filesystem::exists(server.uploadDir() + "/liste.html"));
+
+    // The line does what it says.
+    m_settings.certificate = server.certificateFingerprint();
+    EXPECT_EQ(run(), 0) << m_err;
+    EXPECT_EQ(readFile(server.uploadDir() + "/liste.html"), readFile(m_dir.path() + "/html/liste.html"));
+}
+
+TEST_F(PublisherUpload, SigtermDuringAStalledUploadCancelsItAndSaysHowFarItGot)
+{
+    // The server takes the first page's data and then says nothing more.
+    test::ScriptedServer server(test::ScriptedServer::ftp([](test::ScriptedServer::Session &s, const std::string &line) {
+        if (line.rfind("STOR ", 0) != 0)
+            return false;
+        s.reply("150 Daten bitte");
+        s.storeData(line);
+        s.holdOpen();
+        return true;
+    }));
+    useServer(server.port(), "/web");
+    m_settings.encryption = FtpEncryption::None;
+    saveSettings(settingsFile(), m_settings);
+
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::freopen((m_dir.path() + "/out.txt").c_str(), "w", stdout);
+        std::freopen((m_dir.path() + "/err.txt").c_str(), "w", stderr);
+        ::execl(publisher.c_str(), publisher.c_str(), "--settings", settingsFile().c_str(), "--upload", nullptr);
+        ::_exit(127);
+    }
+    const auto stalled = [&] {
+        for (const std::string &line : server.lines())
+            if (line.rfind("STOR ", 0) == 0)
+                return true;
+        return false;
+    };
+    for (int i = 0; i < 1000 && !stalled(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(stalled());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::kill(pid, SIGTERM);
+
+    // A generous bound: the figure itself belongs in a benchmark.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    int status = 0;
+    pid_t ended = 0;
+    while (ended == 0 && std::chrono::steady_clock::now() < deadline) {
+        ended = ::waitpid(pid, &status, WNOHANG);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (ended == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        FAIL() << "kaviro-publish did not end within 3 s of SIGTERM";
+    }
+    server.finish();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string out = readFile(m_dir.path() + "/out.txt");
+    EXPECT_NE(out.find("\xc3\x9c" "bertragung vom Benutzer abgebrochen.\n0 Seiten \xc3\xbc" "bertragen"),
+              std::string::npos) << out;
+    EXPECT_EQ(server.lines().back(), "QUIT");
 }
 
 } // namespace

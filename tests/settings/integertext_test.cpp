@@ -1,4 +1,4 @@
-#include "settings/integertext.h"
+#include "common/integertext.h"
 
 #include "common/error.h"
 

@@ -4,14 +4,20 @@
 #include "common/version.h"
 #include "settings/inifile.h"
 
+#include "tests/support/failure.h"
 #include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <functional>
+#include <random>
+#include <thread>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kaviro;
 using kaviro::test::readFile;
@@ -393,38 +399,131 @@ private:
 
 } // namespace
 
-TEST(Settings, AFailedSaveStopsAtThatKeyAndKeepsTheEarlierOnes)
+TEST(Settings, AFailedSaveKeepsTheOldFileWhole)
 {
     TempDir dir;
     const std::string name = dir.file("kaviro.ini");
     Settings old = sample();
     old.ftpServer = "ftp.alt";
     saveSettings(name, old, fixedDate);
+    const std::string before = readFile(name);
 
-    // Same lengths as before up to FTPServer, whose long value crosses the limit.
+    // Only the long FTP server name crosses the limit; every other key would
+    // fit.
     Settings changed = old;
     changed.templateFilename[0] = 'X';
-    changed.rowsPerPage = 8;
-    changed.proxyServer[0] = 'X';
     changed.ftpServer = std::string(500, 's');
-    changed.ftpUser = "neu";
     changed.connectionString = "neu";
     try {
-        const FileSizeLimit limit(readFile(name).size() + 100);
+        const FileSizeLimit limit(before.size() + 100);
         saveSettings(name, changed, fixedDate);
         ADD_FAILURE() << "no error";
     } catch (const Error &e) {
         EXPECT_EQ(e.what(), cannotWrite(name));
     }
-    Settings onDisk;
-    loadSettings(name, onDisk);
-    EXPECT_EQ(onDisk.templateFilename, changed.templateFilename);
-    EXPECT_EQ(onDisk.rowsPerPage, 8);
-    EXPECT_EQ(onDisk.proxyServer, changed.proxyServer);
-    EXPECT_EQ(onDisk.ftpServer, "ftp.alt");
-    EXPECT_EQ(onDisk.ftpUser, old.ftpUser);
-    EXPECT_EQ(onDisk.connectionString, old.connectionString);
+    EXPECT_EQ(readFile(name), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()), 1)
         << "a temporary file was left behind";
 }
+
+TEST(Settings, ASymbolicLinkStaysALink)
+{
+    TempDir dir;
+    const std::string target = dir.file("echt.ini");
+    const std::string link = dir.file("kaviro.ini");
+    saveSettings(target, sample(), fixedDate);
+    std::filesystem::create_symlink(target, link);
+    Settings changed = sample();
+    changed.ftpUser = "neu";
+    saveSettings(link, changed, fixedDate);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    Settings loaded;
+    loadSettings(target, loaded);
+    EXPECT_EQ(loaded, changed);
+}
+
+namespace {
+
+// Makes a file unreadable to this process: by its mode, and for root (whom
+// modes do not stop) by acting as nobody while it lives.
+class Unreadable {
+public:
+    explicit Unreadable(const std::string &fileName)
+    {
+        ::chmod(fileName.c_str(), 0);
+        if (::geteuid() == 0) {
+            m_root = ::seteuid(65534) == 0;
+            m_effective = m_root;
+        }
+    }
+    ~Unreadable()
+    {
+        if (m_root) {
+            EXPECT_EQ(::seteuid(0), 0);
+        }
+    }
+
+    bool effective() const { return m_effective; }
+
+private:
+    bool m_root = false;
+    bool m_effective = true;
+};
+
+} // namespace
+
+TEST(Settings, AFileThatCannotBeReadIsReportedNotTakenAsEmpty)
+{
+    TempDir dir;
+    const std::string name = dir.file("kaviro.ini");
+    saveSettings(name, sample(), fixedDate);
+    const std::string before = readFile(name);
+    {
+        const Unreadable unreadable(name);
+        if (!unreadable.effective())
+            GTEST_SKIP() << "root cannot act as another user here";
+        Settings s;
+        for (const auto load : {loadSettings, loadTemplateSettings, loadFtpSettings, loadDatabaseSettings}) {
+            EXPECT_EQ(test::failureOf([&] { load(name, s); }),
+                      "Die Einstellungsdatei " + name + " kann nicht gelesen werden.");
+        }
+        EXPECT_EQ(s, Settings());
+        EXPECT_EQ(test::failureOf([&] { saveSettings(name, sample(), fixedDate); }), cannotWrite(name));
+    }
+    ::chmod(name.c_str(), 0600);
+    EXPECT_EQ(readFile(name), before);
+}
+
+// A save killed at any moment leaves the old file or the new one, whole.
+TEST(Settings, ASaveKilledPartWayLeavesTheOldOrTheNewFile)
+{
+    TempDir dir;
+    const std::string name = dir.file("kaviro.ini");
+    Settings a = sample();
+    Settings b = sample();
+    b.templateFilename = "/neu/vorlage.templ";
+    b.ftpServer = "ftp.neu.example";
+    b.ftpPassword = "neu";
+    b.connectionString = std::string(1500, 'c');
+    saveSettings(name, b, fixedDate);
+    const std::string bytesB = readFile(name);
+    saveSettings(name, a, fixedDate);
+    const std::string bytesA = readFile(name);
+
+    std::mt19937 random(20261210);
+    for (int round = 0; round < 60; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i)
+                saveSettings(name, i % 2 ? a : b, fixedDate);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        const std::string bytes = readFile(name);
+        ASSERT_TRUE(bytes == bytesA || bytes == bytesB) << "round " << round << ": " << bytes.size() << " bytes";
+    }
+}
+

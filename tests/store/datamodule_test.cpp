@@ -226,10 +226,35 @@ TEST_P(DataModuleTest, SnapshotIsReadBesideTheModel)
     DataModule headless;
     connect(headless, false);
     const QSqlDatabase db = headless.connection().database();
-    const WebData rows = readSnapshot(db, ListingQuery::forTable(db), u"Ort DESC"_s, QString(), german);
+    const WebData rows = readSnapshot(db, ListingQuery::forTable(db), {}, u"Ort DESC"_s, QString(), german);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].text("Ort"), "K\xF6ln");
     EXPECT_EQ(rows[1].text("Wohnung"), "Erdgeschoss");
+}
+
+TEST_P(DataModuleTest, NumbersThatAreNoNumbersBecomeZeroAndAreReported)
+{
+    if (isPostgres())
+        GTEST_SKIP() << "PostgreSQL keeps only numbers in number columns";
+    addListing(u"Altbau"_s, u"Köln"_s, u"TRUE"_s);
+    addListing(u"Neubau"_s, u"Bonn"_s, u"TRUE"_s);
+    exec(u"UPDATE \"Wohnungen\" SET \"Flaeche\" = 'gross', \"Miete\" = '12,50 EUR', \"Nebenkosten\" = '99.5' "
+         "WHERE \"Wohnung\" = 'Altbau'"_s);
+    DataModule module;
+    connectAndBuild(module);
+    ASSERT_EQ(module.webDataCount(), 2);
+    const WebDataRow &altbau = module.webDataRow(0);
+    EXPECT_EQ(altbau.number("Flaeche"), 0.0);
+    EXPECT_EQ(altbau.number("Miete"), 0.0);
+    EXPECT_EQ(altbau.number("Nebenkosten"), 99.5); // a number stored as text is still a number
+    EXPECT_EQ(module.numberWarnings(),
+              (QStringList{u"Die Wohnung \"Altbau\" hat im Feld \"Flaeche\" keine Zahl (\"gross\"); auf den Seiten steht 0."_s,
+                           u"Die Wohnung \"Altbau\" hat im Feld \"Miete\" keine Zahl (\"12,50 EUR\"); auf den Seiten steht 0."_s}));
+
+    // Empty numbers are 0 without a word, and the next build forgets old warnings.
+    exec(u"UPDATE \"Wohnungen\" SET \"Flaeche\" = NULL, \"Miete\" = NULL"_s);
+    ASSERT_TRUE(module.buildWebData());
+    EXPECT_TRUE(module.numberWarnings().isEmpty());
 }
 
 TEST_P(DataModuleTest, BuildWithoutActiveListingsOrOnAClosedTable)

@@ -239,15 +239,29 @@ PasswordAccount::PasswordAccount()
 {
     if (::getuid() != 0)
         return;
+    // One account per test process, so that tests run side by side do not
+    // remove each other's; useradd refuses while another one holds the lock
+    // of the user database, so it is tried again.
+    m_name = "kaviro-sftp-" + std::to_string(::getpid());
     run("userdel -f " + m_name);
-    m_created = run("useradd -M -d /tmp -s /bin/sh " + m_name)
-        && run("echo '" + m_name + ":" + m_password + "' | chpasswd");
+    for (int attempt = 0; attempt < 50 && !m_created; ++attempt) {
+        m_created = run("useradd -M -d /tmp -s /bin/sh " + m_name)
+            && run("echo '" + m_name + ":" + m_password + "' | chpasswd");
+        if (!m_created) {
+            run("userdel -f " + m_name);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
 }
 
 PasswordAccount::~PasswordAccount()
 {
-    if (m_created)
-        run("userdel -f " + m_name);
+    // userdel too may meet the lock of another test process.
+    for (int attempt = 0; attempt < 50 && m_created; ++attempt) {
+        m_created = !run("userdel -f " + m_name);
+        if (m_created)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
 }
 
 } // namespace kaviro::test

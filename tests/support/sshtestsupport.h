@@ -81,7 +81,7 @@ public:
 
 private:
     bool m_created = false;
-    std::string m_name = "kavirosftptest";
+    std::string m_name;
     std::string m_password = "Geheim-42!";
 };
 

@@ -1,4 +1,4 @@
-#include "settings/integertext.h"
+#include "common/integertext.h"
 
 #include "common/error.h"
 
@@ -17,10 +17,10 @@ int hexDigitValue(char c)
     return -1;
 }
 
-std::optional<std::int32_t> parseInteger(std::string_view text)
+std::optional<std::int32_t> parseInteger(std::string_view text, IntegerGrammar grammar)
 {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+    while (i < text.size() && (text[i] == ' ' || (grammar.leadingTabs && text[i] == '\t')))
         ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
@@ -28,10 +28,11 @@ std::optional<std::int32_t> parseInteger(std::string_view text)
         ++i;
     }
     int base = 10;
-    if (i < text.size() && text[i] == '$') {
+    const std::string_view rest = text.substr(i);
+    if (rest.starts_with('$') || (grammar.bareXPrefix && (rest.starts_with('x') || rest.starts_with('X')))) {
         base = 16;
         ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    } else if (rest.starts_with("0x") || rest.starts_with("0X")) {
         base = 16;
         i += 2;
     }
@@ -56,9 +57,9 @@ std::optional<std::int32_t> parseInteger(std::string_view text)
     return static_cast<std::int32_t>(value);
 }
 
-std::int32_t toInteger(std::string_view text)
+std::int32_t toInteger(std::string_view text, IntegerGrammar grammar)
 {
-    if (const auto value = parseInteger(text))
+    if (const auto value = parseInteger(text, grammar))
         return *value;
     throw Error(notAnIntegerMessage(text));
 }
