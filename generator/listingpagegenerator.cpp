@@ -354,7 +354,6 @@ void ListingPageGenerator::photoMacroValue(std::string_view name, std::string &v
 void ListingPageGenerator::runStarting()
 {
     m_exceptionAtStart = std::current_exception();
-    m_writtenFiles.clear();
     // An empty folder would put the pages into the root folder.
     if (m_outputDir.empty())
         throw Error("Kein Ausgabeordner eingestellt.");
@@ -385,7 +384,7 @@ void ListingPageGenerator::runFinished()
         m_pages->discard();
         throw;
     }
-    m_writtenFiles = m_pages->commit();
+    m_pages->commit();
 }
 
 void ListingPageGenerator::writeFilesBesidePages()

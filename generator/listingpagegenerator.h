@@ -97,10 +97,6 @@ public:
     // rows per page, rounded up (0 without listings).
     std::int32_t pageCount() const;
 
-    // The files the last successful run wrote, relative to the output folder
-    // ("/" between folders, UTF-8): its pages, images and detail pages.
-    const std::vector<std::string> &writtenFiles() const { return m_writtenFiles; }
-
 protected:
     // A run writes all its pages or none (PageFolder). Error "Kein
     // Ausgabeordner eingestellt." without an output folder.
@@ -142,7 +138,6 @@ private:
     bool m_writesPages = true;
     std::string m_detailTemplateFileName;
     const PhotoSource *m_photos = nullptr;
-    std::vector<std::string> m_writtenFiles;
 };
 
 } // namespace kaviro

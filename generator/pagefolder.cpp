@@ -198,11 +198,11 @@ void PageFolder::addFile(const std::string &name, std::string_view bytes)
         throw Error(writeError);
 }
 
-std::vector<std::string> PageFolder::commit()
+void PageFolder::commit()
 {
-    std::vector<std::string> written;
     try {
-        Record record = readRecord();
+        std::vector<std::string> written;
+        Record record = readRecord(m_dirFd);
         const Record previous = record;
         for (const Page &page : m_pages)
             written.push_back(page.fileName);
@@ -236,7 +236,6 @@ std::vector<std::string> PageFolder::commit()
         throw;
     }
     discard();
-    return written;
 }
 
 void PageFolder::discard()
@@ -274,10 +273,10 @@ void PageFolder::removeStalePages(const Record &previous, const std::vector<std:
 // One block per template: its name in brackets, then one file name a line.
 // The generator's names never start with "[", so they never read as a
 // template's line.
-PageFolder::Record PageFolder::readRecord() const
+PageFolder::Record PageFolder::readRecord(int dirFd)
 {
     Record record;
-    const int fd = openFileAt(m_dirFd, recordName, O_RDONLY);
+    const int fd = openFileAt(dirFd, recordName, O_RDONLY);
     if (fd < 0)
         return record;
     std::string text;
@@ -294,6 +293,18 @@ PageFolder::Record PageFolder::readRecord() const
             names->emplace_back(line);
     }
     return record;
+}
+
+std::vector<std::string> PageFolder::recordedFiles(const std::string &folder, const std::string &templateKey)
+{
+    const int dirFd = openFile(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dirFd < 0)
+        return {};
+    Record record = readRecord(dirFd);
+    ::close(dirFd);
+    std::vector<std::string> names = std::move(record[templateKey]);
+    std::erase_if(names, [](const std::string &name) { return !isOwnFileName(name); });
+    return names;
 }
 
 bool PageFolder::writeRecord(const Record &record) const

@@ -54,11 +54,14 @@ public:
     void addFile(const std::string &name, std::string_view bytes);
 
     // Puts every file of the generation in place, then removes the stale
-    // ones and keeps the record. Returns the names written, relative to the
-    // folder.
-    std::vector<std::string> commit();
+    // ones and keeps the record.
+    void commit();
     // Removes the generation's temporary files; the folder is as before.
     void discard();
+
+    // The files the last generation of the template wrote into folder, as
+    // the record lists them, relative to it; none without a record.
+    static std::vector<std::string> recordedFiles(const std::string &folder, const std::string &templateKey);
 
 private:
     struct Page {
@@ -71,7 +74,7 @@ private:
     // the folder itself) and notes the folders found in it.
     void scanFolder(const std::string &subFolder);
     void makeSubFolders(const std::string &name);
-    Record readRecord() const;
+    static Record readRecord(int dirFd);
     bool writeRecord(const Record &record) const;
     void removeStalePages(const Record &previous, const std::vector<std::string> &written) const;
     void flush();

@@ -59,7 +59,8 @@ public:
     PublishResult checkTemplate();
     // The pages of the latest generation.
     const ListingPageGenerator &generator() const { return m_generator; }
-    Uploader::PageFileName pageFileNames() const;
+    // The files of the latest generation, as its record lists them.
+    UploadFiles uploadFiles() const;
 
 private:
     std::string m_settingsFile;

@@ -4,6 +4,7 @@
 
 #include "common/error.h"
 #include "generator/listingpagegenerator.h"
+#include "generator/pagefolder.h"
 #include "generator/photonames.h"
 #include "tests/support/testfiles.h"
 
@@ -102,7 +103,7 @@ TEST_F(PhotoPagesTest, PagesNameTheImagesAndTheImageFilesHoldTheirBytes)
     std::vector<std::string> names;
     for (const auto &[name, bytes] : files)
         names.push_back(name);
-    std::vector<std::string> written = m_generator.writtenFiles();
+    std::vector<std::string> written = PageFolder::recordedFiles(m_out.path(), m_generator.templateFileName());
     std::sort(written.begin(), written.end());
     EXPECT_EQ(written, names);
 }
