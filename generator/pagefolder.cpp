@@ -295,14 +295,18 @@ PageFolder::Record PageFolder::readRecord(int dirFd)
     return record;
 }
 
-std::vector<std::string> PageFolder::recordedFiles(const std::string &folder, const std::string &templateKey)
+std::optional<std::vector<std::string>> PageFolder::recordedFiles(const std::string &folder,
+                                                                  const std::string &templateKey)
 {
     const int dirFd = openFile(folder.c_str(), O_RDONLY | O_DIRECTORY);
     if (dirFd < 0)
-        return {};
+        return std::nullopt;
     Record record = readRecord(dirFd);
     ::close(dirFd);
-    std::vector<std::string> names = std::move(record[templateKey]);
+    const auto ours = record.find(templateKey);
+    if (ours == record.end())
+        return std::nullopt;
+    std::vector<std::string> names = std::move(ours->second);
     std::erase_if(names, [](const std::string &name) { return !isOwnFileName(name); });
     return names;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -60,8 +61,10 @@ public:
     void discard();
 
     // The files the last generation of the template wrote into folder, as
-    // the record lists them, relative to it; none without a record.
-    static std::vector<std::string> recordedFiles(const std::string &folder, const std::string &templateKey);
+    // the record lists them, relative to it; nothing when the record knows
+    // no generation of the template.
+    static std::optional<std::vector<std::string>> recordedFiles(const std::string &folder,
+                                                                 const std::string &templateKey);
 
 private:
     struct Page {

@@ -1,6 +1,7 @@
 #include "session/session.h"
 
 #include "common/cp1252.h"
+#include "common/filename.h"
 #include "generator/pagefolder.h"
 #include "settings/inifile.h"
 #include "store/windows1252.h"
@@ -59,8 +60,13 @@ PublishResult Session::checkTemplate()
 UploadFiles Session::uploadFiles() const
 {
     UploadFiles files{m_generator.outputDir(), {}};
-    for (const std::string &name :
-         PageFolder::recordedFiles(cp1252ToUtf8(files.folder), m_generator.templateFileName()))
+    const auto recorded = PageFolder::recordedFiles(cp1252ToUtf8(files.folder), m_generator.templateFileName());
+    if (!recorded) {
+        for (std::int32_t page = 1; page <= m_generator.pageCount(); ++page)
+            files.names.emplace_back(fileNamePart(m_generator.pageFileName(page)));
+        return files;
+    }
+    for (const std::string &name : *recorded)
         files.names.push_back(utf8ToCp1252(name));
     return files;
 }

@@ -59,7 +59,9 @@ public:
     PublishResult checkTemplate();
     // The pages of the latest generation.
     const ListingPageGenerator &generator() const { return m_generator; }
-    // The files of the latest generation, as its record lists them.
+    // The files of the latest generation, as its record lists them; without
+    // a record its pages, so that a lost record never reads as an empty
+    // generation (whose upload would delete every page on the server).
     UploadFiles uploadFiles() const;
 
 private:

@@ -103,9 +103,11 @@ TEST_F(PhotoPagesTest, PagesNameTheImagesAndTheImageFilesHoldTheirBytes)
     std::vector<std::string> names;
     for (const auto &[name, bytes] : files)
         names.push_back(name);
-    std::vector<std::string> written = PageFolder::recordedFiles(m_out.path(), m_generator.templateFileName());
-    std::sort(written.begin(), written.end());
-    EXPECT_EQ(written, names);
+    auto written = PageFolder::recordedFiles(m_out.path(), m_generator.templateFileName());
+    ASSERT_TRUE(written.has_value());
+    std::sort(written->begin(), written->end());
+    EXPECT_EQ(*written, names);
+    EXPECT_FALSE(PageFolder::recordedFiles(m_out.path(), "andere.templ").has_value());
 }
 
 TEST_F(PhotoPagesTest, OneDetailPagePerListingWithItsPhotosAndItsListPage)
