@@ -114,8 +114,8 @@ bool parseArguments(int argc, char *argv[], Options &options, std::string &info)
 // The upload's status texts as lines; on a terminal a bar for each page.
 class UploadReport {
 public:
-    explicit UploadReport(const Uploader::PageFileName &pageFileName)
-        : m_pageFileName(pageFileName), m_terminal(::isatty(STDOUT_FILENO) == 1)
+    explicit UploadReport(const UploadFiles &files)
+        : m_files(files), m_terminal(::isatty(STDOUT_FILENO) == 1)
     {
     }
 
@@ -143,7 +143,7 @@ public:
         constexpr int width = 30;
         const int percent = size > 0 ? static_cast<int>(std::min<std::int64_t>(sent, size) * 100 / size) : 100;
         const int filled = percent * width / 100;
-        std::printf("\r  %s [%s%s] %3d %%", cp1252ToUtf8(fileNamePart(m_pageFileName(page))).c_str(),
+        std::printf("\r  %s [%s%s] %3d %%", cp1252ToUtf8(m_files.names[std::size_t(page - 1)]).c_str(),
                     std::string(static_cast<std::size_t>(filled), '#').c_str(),
                     std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), percent);
         std::fflush(stdout);
@@ -158,7 +158,7 @@ public:
     }
 
 private:
-    const Uploader::PageFileName &m_pageFileName;
+    const UploadFiles &m_files;
     bool m_terminal;
     bool m_barOpen = false;
     std::int32_t m_page = 0;
@@ -222,8 +222,8 @@ void printTrustAdvice(const TrustRequest &request, const std::string &settingsFi
 
 int uploadPages(const Session &session, bool uploadAll)
 {
-    const Uploader::PageFileName pageFileName = session.pageFileNames();
-    UploadReport report(pageFileName);
+    const UploadFiles files = session.uploadFiles();
+    UploadReport report(files);
     Uploader uploader;
     uploader.setStatusHandler([&](const std::string &text) { report.status(text); });
     uploader.setErrorHandler([&](const std::string &message) { report.failure(message); });
@@ -233,8 +233,7 @@ int uploadPages(const Session &session, bool uploadAll)
     settings.uploadAll = settings.uploadAll || uploadAll;
     try {
         const CancelOnSignals cancelOnSignals(uploader);
-        const UploadResult result =
-            runUploadJob(uploader, settings, session.generator().pageCount(), pageFileName);
+        const UploadResult result = runUploadJob(uploader, settings, files);
         report.endBar();
         if (result.ok || result.cancelled)
             std::printf("%s\n", cp1252ToUtf8(Uploader::summaryText(result)).c_str());

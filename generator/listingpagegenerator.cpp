@@ -5,7 +5,9 @@
 #include "common/fileio.h"
 #include "common/filename.h"
 #include "common/integertext.h"
+#include "generator/detailpagegenerator.h"
 #include "generator/pagefolder.h"
+#include "generator/photonames.h"
 
 #include <algorithm>
 #include <charconv>
@@ -21,9 +23,11 @@ namespace kaviro {
 namespace {
 
 const std::string listingLoop = "Loop";
+const std::string photoLoop = "Bilder";
 const std::string fieldSetCondition = "Gesetzt";
-const char *const pageMacros[] = {"FileName", "PageNum", "TotalPageNum"};
-const char *const pageConditions[] = {"Header", "Footer", "MultiPage", "PageExist"};
+const char *const pageMacros[] = {"FileName", "PageNum", "TotalPageNum", "DetailDatei"};
+const char *const photoMacros[] = {"BildDatei", "BildVorschau", "BildTitel", "BildBreite", "BildHoehe"};
+const char *const pageConditions[] = {"Header", "Footer", "MultiPage", "PageExist", "HatBilder"};
 
 void appendHtmlLineBreaks(std::string_view text, std::string &out)
 {
@@ -209,7 +213,7 @@ std::int32_t ListingPageGenerator::pageCount() const
 std::int64_t ListingPageGenerator::pageAtOffset(const StringParameters &tagParams) const
 {
     const std::string *offset = tagParams.find("offset");
-    return std::int64_t{pageNumber()} + (offset ? toInteger(*offset, tagInteger) : 0);
+    return listPageNumber() + (offset ? toInteger(*offset, tagInteger) : 0);
 }
 
 const WebDataRow &ListingPageGenerator::currentRow() const
@@ -228,9 +232,11 @@ TemplateNames ListingPageGenerator::answeredNames() const
     names.fields.insert(names.fields.end(), extras.begin(), extras.end());
     names.macros = names.fields;
     names.macros.insert(names.macros.end(), std::begin(pageMacros), std::end(pageMacros));
+    names.macros.insert(names.macros.end(), std::begin(photoMacros), std::end(photoMacros));
     names.conditions.assign(std::begin(pageConditions), std::end(pageConditions));
     names.conditions.push_back(fieldSetCondition);
     names.loops.push_back(listingLoop);
+    names.loops.push_back(photoLoop);
     return names;
 }
 
@@ -289,6 +295,8 @@ void ListingPageGenerator::evaluateCondition(const std::string &name, const Stri
     } else if (name == "PageExist") {
         const std::int64_t page = pageAtOffset(tagParams);
         result = page >= 1 && page <= pageCount();
+    } else if (name == "HatBilder") {
+        result = !currentRow().photos.empty();
     } else {
         throw Error("Unkown IF Tag : " + name);
     }
@@ -296,6 +304,10 @@ void ListingPageGenerator::evaluateCondition(const std::string &name, const Stri
 
 void ListingPageGenerator::checkLoop(int index, const std::string &name, const StringParameters &, bool &finished)
 {
+    if (name == photoLoop) {
+        finished = std::size_t(loopCounter(index)) >= currentRow().photos.size();
+        return;
+    }
     if (name != listingLoop)
         return;
     finished = loopCounter(index) >= m_listings.webDataCount();
@@ -313,8 +325,30 @@ void ListingPageGenerator::getMacroValue(const std::string &name, const StringPa
         value = std::to_string(pageAtOffset(tagParams));
     else if (name == "TotalPageNum"sv)
         value = std::to_string(pageCount());
-    else
-        fieldMacroValue(name, tagParams, value);
+    else if (name == "DetailDatei"sv)
+        value = detailPageName(currentRow());
+    else if (!fieldMacroValue(name, tagParams, value) && name.starts_with("Bild"sv))
+        photoMacroValue(name, value);
+}
+
+void ListingPageGenerator::photoMacroValue(std::string_view name, std::string &value) const
+{
+    using namespace std::string_view_literals;
+    const WebDataRow &row = currentRow();
+    const auto index = std::size_t(loopCounterByName(photoLoop));
+    if (index >= row.photos.size())
+        return;
+    const WebPhoto &photo = row.photos[index];
+    if (name == "BildDatei"sv)
+        value = photoFileName(row, index, false);
+    else if (name == "BildVorschau"sv)
+        value = photoFileName(row, index, true);
+    else if (name == "BildTitel"sv)
+        value = photo.title;
+    else if (name == "BildBreite"sv)
+        value = std::to_string(photo.width);
+    else if (name == "BildHoehe"sv)
+        value = std::to_string(photo.height);
 }
 
 void ListingPageGenerator::runStarting()
@@ -340,10 +374,37 @@ void ListingPageGenerator::runFinished()
 {
     if (!m_writesPages)
         return;
-    if (failing() || stopRequest())
+    if (failing() || stopRequest()) {
         m_pages->discard();
-    else
-        m_pages->commit();
+        return;
+    }
+    try {
+        writeFilesBesidePages();
+    } catch (...) {
+        m_pages->discard();
+        throw;
+    }
+    m_pages->commit();
+}
+
+void ListingPageGenerator::writeFilesBesidePages()
+{
+    const int count = m_listings.webDataCount();
+    if (m_photos) {
+        for (int i = 0; i < count; ++i) {
+            const WebDataRow &row = m_listings.webDataRow(i);
+            for (std::size_t p = 0; p < row.photos.size(); ++p) {
+                const PhotoFiles files = m_photos->photoFiles(row.photos[p].id);
+                m_pages->addFile(photoFileName(row, p, false), files.large);
+                m_pages->addFile(photoFileName(row, p, true), files.thumbnail);
+            }
+        }
+    }
+    if (m_detailTemplateFileName.empty())
+        return;
+    DetailPageGenerator details(m_listings, *this);
+    for (int i = 0; i < count; ++i)
+        m_pages->addFile(cp1252ToUtf8(detailPageName(m_listings.webDataRow(i))), details.render(i));
 }
 
 void ListingPageGenerator::beginPage(int pageNumber)

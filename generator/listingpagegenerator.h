@@ -1,6 +1,7 @@
 #pragma once
 
 #include "generator/listingsource.h"
+#include "generator/photosource.h"
 #include "generator/templatecheck.h"
 #include "generator/templateengine.h"
 
@@ -10,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kaviro {
 
@@ -36,6 +38,14 @@ std::string htmlLineBreaks(std::string_view text);
 // conditions Header, Footer, MultiPage, PageExist (optional "offset") and
 // Gesetzt ("feld": a field of the current listing is not empty).
 //
+// Photos: inside "Loop" the loop "Bilder" runs over the listing's photos,
+// with the macros BildDatei, BildVorschau (file names relative to the output
+// folder), BildTitel, BildBreite and BildHoehe; the condition HatBilder
+// holds when the listing has a photo; DetailDatei names its detail page.
+// With a photo source the image files are written into "bilder/", and with a
+// detail template one detail page per listing; they belong to the same
+// all-or-nothing generation as the pages.
+//
 // All texts, file names included, are Windows-1252 like the settings they
 // come from; a name is converted to the file system's UTF-8 only when a file
 // is opened.
@@ -59,6 +69,12 @@ public:
     // The user's decimal separator, used by the number macros.
     void setDecimalSeparator(char separator) { m_decimalSeparator = separator; }
     char decimalSeparator() const { return m_decimalSeparator; }
+
+    // Windows-1252 file name; empty: no detail pages.
+    void setDetailTemplateFile(std::string fileName) { m_detailTemplateFileName = std::move(fileName); }
+    const std::string &detailTemplateFileName() const { return m_detailTemplateFileName; }
+    // Where the photos' bytes come from; none: no image files are written.
+    void setPhotoSource(const PhotoSource *photos) { m_photos = photos; }
 
     // Off: a run expands the template as usual and writes no file, to find
     // the errors a run would meet.
@@ -94,15 +110,23 @@ protected:
     void endPage(int pageNumber) override;
     void emitText(std::string_view text) override;
 
-private:
+    // The listing whose macros a tag reads; the list pages' is the one of
+    // the loop "Loop".
+    virtual const WebDataRow &currentRow() const;
+    // The list page the page macros count from.
+    virtual std::int64_t listPageNumber() const { return pageNumber(); }
     std::int64_t pageAtOffset(const StringParameters &tagParams) const;
     std::int32_t effectiveRowsPerPage() const;
-    const WebDataRow &currentRow() const;
+
+    const ListingSource &m_listings;
+
+private:
     bool failing() const;
+    void photoMacroValue(std::string_view name, std::string &value) const;
+    void writeFilesBesidePages();
     bool fieldMacroValue(const std::string &name, const StringParameters &tagParams, std::string &value) const;
     bool isFieldSet(const std::string &name) const;
 
-    const ListingSource &m_listings;
     std::unique_ptr<PageFolder> m_pages;
     std::exception_ptr m_exceptionAtStart;
     std::string m_templateFileName;
@@ -112,6 +136,8 @@ private:
     char m_decimalSeparator = '.';
     DateFormatter m_dateFormatter;
     bool m_writesPages = true;
+    std::string m_detailTemplateFileName;
+    const PhotoSource *m_photos = nullptr;
 };
 
 } // namespace kaviro

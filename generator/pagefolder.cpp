@@ -23,10 +23,13 @@ constexpr const char *recordName = ".kaviro-pages";
 constexpr std::size_t bufferSize = 64 * 1024;
 constexpr const char *writeError = "Stream-Write-Fehler";
 
+// Beside the file, in its own sub-folder.
 std::string tempName(std::string_view fileName)
 {
-    std::string name = ".";
-    name += fileName;
+    const std::size_t slash = fileName.rfind('/') + 1; // 0 without one
+    std::string name(fileName.substr(0, slash));
+    name += '.';
+    name += fileName.substr(slash);
     name += tempSuffix;
     return name;
 }
@@ -36,11 +39,19 @@ bool isTempName(std::string_view name)
     return name.size() > 1 + tempSuffix.size() && name.front() == '.' && name.ends_with(tempSuffix);
 }
 
-// What the record may name: a page in this folder, never a path elsewhere,
-// whatever the record file holds.
-bool isPageName(std::string_view name)
+// What the record may name: a file in this folder or below, never a path
+// elsewhere, whatever the record file holds.
+bool isOwnFileName(std::string_view name)
 {
-    return name.ends_with(".html") && name.find('/') == std::string_view::npos;
+    for (std::size_t from = 0;;) {
+        const std::size_t slash = name.find('/', from);
+        const std::string_view part = name.substr(from, slash - from);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        if (slash == std::string_view::npos)
+            return true;
+        from = slash + 1;
+    }
 }
 
 bool isRegularFile(int dirFd, const std::string &name)
@@ -64,6 +75,7 @@ PageFolder::~PageFolder()
 void PageFolder::start(const std::string &folder, std::string templateKey)
 {
     discard();
+    m_folder = folder;
     m_templateKey = std::move(templateKey);
     m_dirFd = openFile(folder.c_str(), O_RDONLY | O_DIRECTORY);
     if (m_dirFd < 0)
@@ -72,12 +84,12 @@ void PageFolder::start(const std::string &folder, std::string templateKey)
     // temporary files to ours.
     while (::flock(m_dirFd, LOCK_EX) != 0 && errno == EINTR) {
     }
-    scanFolder();
+    scanFolder({});
 }
 
-void PageFolder::scanFolder()
+void PageFolder::scanFolder(const std::string &subFolder)
 {
-    const int fd = ::dup(m_dirFd);
+    const int fd = subFolder.empty() ? ::dup(m_dirFd) : openFileAt(m_dirFd, subFolder.c_str(), O_RDONLY | O_DIRECTORY);
     DIR *dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
     if (!dir) {
         if (fd >= 0)
@@ -85,14 +97,16 @@ void PageFolder::scanFolder()
         return;
     }
     ::rewinddir(dir);
+    const std::string prefix = subFolder.empty() ? std::string() : subFolder + '/';
     while (const dirent *entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
+        const bool temp = isTempName(entry->d_name);
+        const std::string name = prefix + entry->d_name;
         struct stat st;
-        if ((isTempName(name) || entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN) &&
+        if ((temp || entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN) &&
             ::fstatat(m_dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            if (S_ISDIR(st.st_mode))
+            if (S_ISDIR(st.st_mode) && subFolder.empty())
                 m_folders.insert(name);
-            else if (isTempName(name) && S_ISREG(st.st_mode))
+            else if (temp && S_ISREG(st.st_mode))
                 ::unlinkat(m_dirFd, name.c_str(), 0);
         }
     }
@@ -156,12 +170,40 @@ void PageFolder::closePage(bool keep)
         throw Error(writeError);
 }
 
+void PageFolder::makeSubFolders(const std::string &name)
+{
+    for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+        const std::string folder = name.substr(0, slash);
+        if (m_scannedSubFolders.contains(folder))
+            continue;
+        ::mkdirat(m_dirFd, folder.c_str(), 0777);
+        scanFolder(folder);
+        m_scannedSubFolders.insert(folder);
+    }
+}
+
+void PageFolder::addFile(const std::string &name, std::string_view bytes)
+{
+    const std::string fullName = utf8ToCp1252(m_folder + '/' + name);
+    if (m_dirFd < 0 || !isOwnFileName(name) || m_folders.contains(name))
+        failCreate(fullName);
+    makeSubFolders(name);
+    const int fd = openFileAt(m_dirFd, tempName(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0)
+        failCreate(fullName);
+    m_pages.push_back({name, fullName});
+    bool stored = writeAll(fd, bytes);
+    stored = (::close(fd) == 0 || errno == EINTR) && stored;
+    if (!stored)
+        throw Error(writeError);
+}
+
 void PageFolder::commit()
 {
     try {
-        Record record = readRecord();
-        const Record previous = record;
         std::vector<std::string> written;
+        Record record = readRecord(m_dirFd);
+        const Record previous = record;
         for (const Page &page : m_pages)
             written.push_back(page.fileName);
         // Before any page is replaced, the record names every page this
@@ -205,6 +247,7 @@ void PageFolder::discard()
         ::unlinkat(m_dirFd, tempName(page.fileName).c_str(), 0);
     m_pages.clear();
     m_folders.clear();
+    m_scannedSubFolders.clear();
     if (m_dirFd >= 0)
         ::close(m_dirFd);
     m_dirFd = -1;
@@ -222,17 +265,18 @@ void PageFolder::removeStalePages(const Record &previous, const std::vector<std:
             keep.insert(names.begin(), names.end());
     }
     for (const std::string &name : ours->second) {
-        if (!keep.contains(name) && isPageName(name) && isRegularFile(m_dirFd, name))
+        if (!keep.contains(name) && isOwnFileName(name) && isRegularFile(m_dirFd, name))
             ::unlinkat(m_dirFd, name.c_str(), 0);
     }
 }
 
-// One block per template: its name in brackets, then one page name a line.
-// A page name ends in ".html", so it never reads as a template's line.
-PageFolder::Record PageFolder::readRecord() const
+// One block per template: its name in brackets, then one file name a line.
+// The generator's names never start with "[", so they never read as a
+// template's line.
+PageFolder::Record PageFolder::readRecord(int dirFd)
 {
     Record record;
-    const int fd = openFileAt(m_dirFd, recordName, O_RDONLY);
+    const int fd = openFileAt(dirFd, recordName, O_RDONLY);
     if (fd < 0)
         return record;
     std::string text;
@@ -249,6 +293,22 @@ PageFolder::Record PageFolder::readRecord() const
             names->emplace_back(line);
     }
     return record;
+}
+
+std::optional<std::vector<std::string>> PageFolder::recordedFiles(const std::string &folder,
+                                                                  const std::string &templateKey)
+{
+    const int dirFd = openFile(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dirFd < 0)
+        return std::nullopt;
+    Record record = readRecord(dirFd);
+    ::close(dirFd);
+    const auto ours = record.find(templateKey);
+    if (ours == record.end())
+        return std::nullopt;
+    std::vector<std::string> names = std::move(ours->second);
+    std::erase_if(names, [](const std::string &name) { return !isOwnFileName(name); });
+    return names;
 }
 
 bool PageFolder::writeRecord(const Record &record) const

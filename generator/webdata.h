@@ -31,6 +31,15 @@ struct SnapshotField {
     std::size_t slot;
 };
 
+// A photo of a listing as the pages name it; its bytes come from a
+// PhotoSource when the image files are written.
+struct WebPhoto {
+    std::int64_t id = 0;
+    std::string title; // Windows-1252
+    int width = 0;
+    int height = 0;
+};
+
 // A stored date and time of day in local time, kept beside its text so that
 // a template may ask for another format; year 0 for none (null).
 struct ListingDateTime {
@@ -54,6 +63,10 @@ struct ListingDateTime {
 struct WebDataRow {
     std::array<std::string, snapshotColumnCount(false)> texts;
     std::array<double, snapshotColumnCount(true)> numbers{};
+    // The table's key in decimal, empty for a table without one; names the
+    // listing's detail page and image files.
+    std::string key;
+    std::vector<WebPhoto> photos; // in their order
     std::array<ListingDateTime, snapshotDateCount()> dates{};
     std::vector<std::string> extras;
 

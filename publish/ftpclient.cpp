@@ -165,6 +165,11 @@ void FtpClient::deleteFile(const std::string &name)
     sendCommand("DELE " + name, 400, 599);
 }
 
+void FtpClient::makeDirectory(const std::string &name)
+{
+    sendCommand("MKD " + name, 400, 599);
+}
+
 void FtpClient::uploadFile(const std::string &localPath, const std::string &remoteName)
 {
     m_socket.checkConnected();

@@ -62,6 +62,8 @@ public:
     void rename(const std::string &from, const std::string &to);
     // DELE; raises FtpError with the refusing reply.
     void deleteFile(const std::string &name);
+    // MKD; raises FtpError with the refusing reply.
+    void makeDirectory(const std::string &name);
 
     // Size of the file of the latest uploadFile, known before its first byte
     // is sent.

@@ -40,6 +40,15 @@ std::string FtpSession::destination() const
     return "ftp://" + m_ftp.userId() + "@" + m_ftp.host() + ":" + std::to_string(m_ftp.port()) + " " + m_folder;
 }
 
+void FtpSession::makeDirectory(const std::string &folder)
+{
+    try {
+        m_ftp.makeDirectory(folder);
+    } catch (const FtpError &) {
+        // Most servers refuse MKD of a folder that exists.
+    }
+}
+
 bool FtpSession::remove(const std::string &remoteName)
 {
     try {

@@ -18,6 +18,7 @@ public:
     void changeDirectory(const std::string &folder) override;
     // Stores under a temporary name, then renames it onto remoteName.
     void store(const std::string &localPath, const std::string &remoteName) override;
+    void makeDirectory(const std::string &folder) override;
     bool remove(const std::string &remoteName) override;
     void disconnect(std::chrono::milliseconds replyBound) override { m_ftp.disconnect(replyBound); }
     std::string destination() const override;

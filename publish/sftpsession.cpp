@@ -456,6 +456,22 @@ void SftpSession::remove(const std::string &name)
     });
 }
 
+void SftpSession::makeDirectory(const std::string &name)
+{
+    requireSession();
+    const std::string target = remotePath(name);
+    run([&] {
+        if (sftp_mkdir(m_sftp, target.c_str(), 0755) == SSH_OK)
+            return;
+        sftp_attributes attributes = sftp_stat(m_sftp, target.c_str());
+        const bool isFolder = attributes != nullptr && attributes->type == SSH_FILEXFER_TYPE_DIRECTORY;
+        sftp_attributes_free(attributes);
+        if (!isFolder)
+            throw SftpError("Kann das Verzeichnis " + quoted(name) + " nicht anlegen: "
+                            + sftpFailureText(m_ssh, m_sftp));
+    });
+}
+
 void SftpSession::close()
 {
     if (m_ssh == nullptr)

@@ -87,6 +87,8 @@ public:
     // Renames, replacing a file that has the new name already.
     void rename(const std::string &from, const std::string &to);
     void remove(const std::string &name);
+    // Creates the folder unless it is there already.
+    void makeDirectory(const std::string &name);
     // Ends the session; does nothing when there is none. Called while a
     // step runs (from the event pump), it only cancels that step.
     void close();

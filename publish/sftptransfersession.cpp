@@ -68,6 +68,11 @@ void SftpTransferSession::store(const std::string &localPath, const std::string 
     });
 }
 
+void SftpTransferSession::makeDirectory(const std::string &folder)
+{
+    cancellable([&] { m_sftp.makeDirectory(folder); });
+}
+
 bool SftpTransferSession::remove(const std::string &remoteName)
 {
     bool removed = false;

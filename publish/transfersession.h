@@ -29,6 +29,10 @@ public:
     // Stores the local file under remoteName so that the name never holds
     // half a file: a failed or cancelled page leaves the old one in place.
     virtual void store(const std::string &localPath, const std::string &remoteName) = 0;
+    // Creates the folder (relative to the server folder) when missing. A
+    // refusal is no error here, the folder may be there already; a store
+    // into a folder that is not says so.
+    virtual void makeDirectory(const std::string &folder) = 0;
     // False when the server refuses (the file may be gone already); a
     // connection that fails raises.
     virtual bool remove(const std::string &remoteName) = 0;
@@ -38,8 +42,12 @@ public:
     // Where the pages go, as the upload record names it.
     virtual std::string destination() const = 0;
 
-    // The temporary name a page travels under.
-    static std::string temporaryName(const std::string &remoteName) { return ".kaviro-upload." + remoteName; }
+    // The temporary name a file travels under, in the folder of its own.
+    static std::string temporaryName(const std::string &remoteName)
+    {
+        const std::size_t slash = remoteName.rfind('/') + 1; // 0 without one
+        return remoteName.substr(0, slash) + ".kaviro-upload." + remoteName.substr(slash);
+    }
 };
 
 } // namespace kaviro

@@ -151,10 +151,10 @@ const QString UploadDialog::passwordUnreadableText =
 
 bool UploadDialog::upload()
 {
-    return upload(m_session.generator().pageCount(), m_session.pageFileNames());
+    return upload(m_session.uploadFiles());
 }
 
-bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &pageFileName)
+bool UploadDialog::upload(const UploadFiles &files)
 {
     // The waits below keep the windows running, which offers the chance to
     // start again.
@@ -184,7 +184,7 @@ bool UploadDialog::upload(std::int32_t pageCount, const Uploader::PageFileName &
     try {
         for (;;) {
             m_ui->btnCancel->setEnabled(true);
-            result = runUploadJob(m_uploader, m_session.settings(), pageCount, pageFileName);
+            result = runUploadJob(m_uploader, m_session.settings(), files);
             m_ui->btnCancel->setEnabled(false);
             const std::optional<TrustRequest> request = trustRequestOf(result);
             if (!request || !askToTrust(*request))

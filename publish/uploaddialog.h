@@ -92,7 +92,7 @@ public:
     bool upload();
     static const QString passwordUnreadableText;
     // The same for the pages given.
-    bool upload(std::int32_t pageCount, const Uploader::PageFileName &pageFileName);
+    bool upload(const UploadFiles &files);
 
     // From the start of an upload to its end, questions included.
     bool isRunning() const { return m_running; }

@@ -1,6 +1,5 @@
 #include "publish/uploader.h"
 
-#include "common/filename.h"
 #include "publish/tlsconnection.h"
 #include "publish/uploadrecord.h"
 
@@ -20,12 +19,6 @@ const std::string Uploader::cancelledText = "\xdc" "bertragung vom Benutzer abge
 namespace {
 
 constexpr std::int64_t parallelHashFrom = 1 << 20;
-
-std::string folderOf(const std::string &path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
 
 std::string pagesText(std::int32_t count)
 {
@@ -107,7 +100,7 @@ bool Uploader::stopRequested()
     return true;
 }
 
-bool Uploader::upload(const Settings &settings, std::int32_t pageCount, const PageFileName &pageFileName)
+bool Uploader::upload(const Settings &settings, const UploadFiles &files)
 {
     if (m_running)
         throw Error("Es l\xe4" "uft bereits eine \xdc" "bertragung");
@@ -119,6 +112,7 @@ bool Uploader::upload(const Settings &settings, std::int32_t pageCount, const Pa
     m_cancelRequested = false;
     m_result = {};
     m_page = 0;
+    m_serverFolders.clear();
 
     m_session = &m_ftp;
     if (settings.protocol == UploadProtocol::Sftp)
@@ -133,7 +127,7 @@ bool Uploader::upload(const Settings &settings, std::int32_t pageCount, const Pa
     }
     if (ok) {
         status(sendingText);
-        ok = attempt(sendFailedText, [&] { sendPages(settings, pageCount, pageFileName); });
+        ok = attempt(sendFailedText, [&] { sendPages(settings, files); });
     }
 
     // The good-bye must not be stopped by the cancel it follows.
@@ -153,9 +147,19 @@ bool Uploader::upload(const Settings &settings, std::int32_t pageCount, const Pa
     return ok;
 }
 
-void Uploader::sendPages(const Settings &settings, std::int32_t pageCount, const PageFileName &pageFileName)
+void Uploader::makeServerFolders(const std::string &remoteName)
 {
-    const std::string recordPath = folderOf(pageFileName(1)) + "/" + UploadRecord::fileName;
+    for (std::size_t slash = remoteName.find('/'); slash != std::string::npos;
+         slash = remoteName.find('/', slash + 1)) {
+        const std::string folder = remoteName.substr(0, slash);
+        if (m_serverFolders.insert(folder).second)
+            m_session->makeDirectory(folder);
+    }
+}
+
+void Uploader::sendPages(const Settings &settings, const UploadFiles &files)
+{
+    const std::string recordPath = files.localPath(UploadRecord::fileName);
     UploadRecord record = UploadRecord::load(recordPath);
     const std::string destination = m_session->destination();
     const UploadRecord::Pages previous = record.pages(destination);
@@ -171,10 +175,11 @@ void Uploader::sendPages(const Settings &settings, std::int32_t pageCount, const
     };
 
     try {
-        for (std::int32_t n = 1; n <= pageCount; ++n) {
+        const auto count = std::int32_t(files.names.size());
+        for (std::int32_t n = 1; n <= count; ++n) {
             m_page = n;
-            const std::string localName = pageFileName(n);
-            m_pageName = std::string(fileNamePart(localName));
+            m_pageName = files.names[std::size_t(n - 1)];
+            const std::string localName = files.localPath(m_pageName);
             const auto known = previous.find(m_pageName);
             const bool mayBeUnchanged = !settings.uploadAll && known != previous.end();
             // A page that must travel anyway is hashed beside its transfer
@@ -190,13 +195,14 @@ void Uploader::sendPages(const Settings &settings, std::int32_t pageCount, const
                 ++m_result.pagesUnchanged;
                 continue;
             }
+            makeServerFolders(m_pageName);
             m_session->store(localName, m_pageName);
             if (pendingDigest.valid())
                 digest = pendingDigest.get();
             current[m_pageName] = digest;
             held[m_pageName] = digest;
             ++m_result.pagesSent;
-            if (n < pageCount && m_cancelRequested)
+            if (n < count && m_cancelRequested)
                 throw StopRequested();
         }
     } catch (...) {

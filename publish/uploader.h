@@ -7,9 +7,22 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace kaviro {
+
+// The files of one generation to upload: the local output folder and the
+// files in it, relative to it with "/" between folders (pages, detail pages,
+// images), all Windows-1252.
+struct UploadFiles {
+    std::string folder;
+    std::vector<std::string> names;
+
+    // An empty folder is the current one.
+    std::string localPath(const std::string &name) const { return (folder.empty() ? "." : folder) + '/' + name; }
+};
 
 // How an upload ended.
 struct UploadResult {
@@ -33,9 +46,10 @@ struct UploadResult {
     bool hostKeyChanged = false;
 };
 
-// The upload of the generated pages without any window: one session (FTP
-// or SFTP, as Protocol says) that logs in, changes to the server folder, stores pages 1..pageCount under
-// their own file names and quits. The upload window and the headless
+// The upload of the generated files without any window: one session (FTP
+// or SFTP, as Protocol says) that logs in, changes to the server folder,
+// stores each file under its own name (creating the server's sub-folders
+// when missing) and quits. The upload window and the headless
 // publisher both run it; they show the status texts, the progress and the
 // failure messages as they like. Texts are Windows-1252 bytes.
 //
@@ -46,11 +60,9 @@ struct UploadResult {
 // after a successful upload; nothing else on the server is touched).
 class Uploader {
 public:
-    // Full local file name of page n (from 1), as the page generator names it.
-    using PageFileName = std::function<std::string(std::int32_t page)>;
     using StatusHandler = std::function<void(const std::string &text)>;
-    // After every send of file data: the page being sent (from 1), its bytes
-    // sent so far and its size.
+    // After every send of file data: the file being sent (from 1, in the
+    // order of UploadFiles::names), its bytes sent so far and its size.
     using ProgressHandler = std::function<void(std::int32_t page, std::int64_t sent, std::int64_t size)>;
     // The message of a failure that ended a step, after its status text.
     using ErrorHandler = std::function<void(const std::string &message)>;
@@ -71,7 +83,7 @@ public:
     // not caught. Reads the FTP values of settings as they stand now.
     // Raises kaviro::Error when called while an upload runs (the event pump
     // may offer that chance).
-    bool upload(const Settings &settings, std::int32_t pageCount, const PageFileName &pageFileName);
+    bool upload(const Settings &settings, const UploadFiles &files);
     // Details of the latest upload.
     const UploadResult &lastResult() const { return m_result; }
 
@@ -103,7 +115,8 @@ private:
     void status(const std::string &text);
     bool attempt(const std::string &failedText, const std::function<void()> &action);
     bool stopRequested();
-    void sendPages(const Settings &settings, std::int32_t pageCount, const PageFileName &pageFileName);
+    void sendPages(const Settings &settings, const UploadFiles &files);
+    void makeServerFolders(const std::string &remoteName);
 
     FtpSession m_ftp;
     SftpTransferSession m_sftp;
@@ -114,6 +127,7 @@ private:
     UploadResult m_result;
     std::int32_t m_page = 0;
     std::string m_pageName;
+    std::set<std::string> m_serverFolders; // made or found during this upload
     bool m_running = false;
     std::atomic<bool> m_cancelRequested{false};
 };

@@ -4,12 +4,14 @@
 #include "session/messages.h"
 #include "settings/settings.h"
 #include "store/datamodule.h"
+#include "store/photostore.h"
 #include "store/snapshot.h"
 #include "store/windows1252.h"
 
 #include <QFileInfo>
 
 #include <exception>
+#include <optional>
 
 namespace kaviro {
 
@@ -67,15 +69,27 @@ PublishResult PublishJob::publish(const Settings &settings, char decimalSeparato
         m_generator.setMultiPage(settings.multiPage);
         m_generator.setRowsPerPage(settings.rowsPerPage);
         m_generator.setDecimalSeparator(decimalSeparator);
+        m_generator.setDetailTemplateFile(settings.detailTemplate);
+        // Without the table Bilder no image file is written.
+        std::optional<PhotoStore> photos;
+        if (PhotoStore::available(m_data.connection().database()))
+            photos.emplace(m_data.connection().database());
+        m_generator.setPhotoSource(photos ? &*photos : nullptr);
         const QLocale locale = m_data.locale();
         m_generator.setDateFormatter([locale](const ListingDateTime &date, const std::string &format) {
             return formatListingDate(date, format, locale);
         });
         m_generator.setWritesPages(writePages);
-        struct WritesPagesAgain {
+        // The photo store lives only for this run; a check leaves the next
+        // run writing again.
+        struct RestoreGenerator {
             ListingPageGenerator &generator;
-            ~WritesPagesAgain() { generator.setWritesPages(true); }
-        } again{m_generator};
+            ~RestoreGenerator()
+            {
+                generator.setWritesPages(true);
+                generator.setPhotoSource(nullptr);
+            }
+        } restore{m_generator};
         m_generator.run();
 
         result.outcome = writePages ? PublishResult::Outcome::PagesWritten : PublishResult::Outcome::Checked;

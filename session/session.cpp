@@ -1,5 +1,8 @@
 #include "session/session.h"
 
+#include "common/cp1252.h"
+#include "common/filename.h"
+#include "generator/pagefolder.h"
 #include "settings/inifile.h"
 #include "store/windows1252.h"
 
@@ -54,9 +57,18 @@ PublishResult Session::checkTemplate()
     return PublishJob(m_data, m_generator).check(m_settings, pageDecimalSeparator(QLocale::system()));
 }
 
-Uploader::PageFileName Session::pageFileNames() const
+UploadFiles Session::uploadFiles() const
 {
-    return [this](std::int32_t page) { return m_generator.pageFileName(page); };
+    UploadFiles files{m_generator.outputDir(), {}};
+    const auto recorded = PageFolder::recordedFiles(cp1252ToUtf8(files.folder), m_generator.templateFileName());
+    if (!recorded) {
+        for (std::int32_t page = 1; page <= m_generator.pageCount(); ++page)
+            files.names.emplace_back(fileNamePart(m_generator.pageFileName(page)));
+        return files;
+    }
+    for (const std::string &name : *recorded)
+        files.names.push_back(utf8ToCp1252(name));
+    return files;
 }
 
 } // namespace kaviro

@@ -59,7 +59,10 @@ public:
     PublishResult checkTemplate();
     // The pages of the latest generation.
     const ListingPageGenerator &generator() const { return m_generator; }
-    Uploader::PageFileName pageFileNames() const;
+    // The files of the latest generation, as its record lists them; without
+    // a record its pages, so that a lost record never reads as an empty
+    // generation (whose upload would delete every page on the server).
+    UploadFiles uploadFiles() const;
 
 private:
     std::string m_settingsFile;

@@ -4,10 +4,9 @@
 
 namespace kaviro {
 
-UploadResult runUploadJob(Uploader &uploader, Settings settings, std::int32_t pageCount,
-                          const Uploader::PageFileName &pageFileName)
+UploadResult runUploadJob(Uploader &uploader, Settings settings, const UploadFiles &files)
 {
-    uploader.upload(settings, pageCount, pageFileName);
+    uploader.upload(settings, files);
     return uploader.lastResult();
 }
 

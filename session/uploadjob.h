@@ -2,7 +2,6 @@
 
 #include "publish/uploader.h"
 
-#include <cstdint>
 
 namespace kaviro {
 
@@ -14,7 +13,6 @@ struct Settings;
 // steps report themselves while it runs, through the uploader's status and
 // error handlers; a failed QUIT at its end is raised, as the uploader
 // raises it.
-UploadResult runUploadJob(Uploader &uploader, Settings settings, std::int32_t pageCount,
-                          const Uploader::PageFileName &pageFileName);
+UploadResult runUploadJob(Uploader &uploader, Settings settings, const UploadFiles &files);
 
 } // namespace kaviro

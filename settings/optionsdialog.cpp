@@ -198,8 +198,9 @@ OptionsDialog::OptionsDialog(Desktop &desktop, Session &session, QWidget *parent
     Ui::OptionsDialog &ui = *m_ui;
 
     ui.btnTemplate->setIcon(style()->standardIcon(QStyle::SP_FileDialogStart));
+    ui.btnDetailTemplate->setIcon(style()->standardIcon(QStyle::SP_FileDialogStart));
     ui.btnOutput->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    for (QLineEdit *field : {ui.txtTemplate, ui.txtOutput, ui.txtProxyServer, ui.txtFTPServer,
+    for (QLineEdit *field : {ui.txtTemplate, ui.txtDetailTemplate, ui.txtOutput, ui.txtProxyServer, ui.txtFTPServer,
                              ui.txtFTPPfad, ui.txtFTPUser, ui.txtFTPPassword, ui.txtConnectionString})
         restrictToWindows1252(field);
     ui.txtProxyPort->installEventFilter(this);
@@ -243,6 +244,7 @@ void OptionsDialog::connectFields()
     Ui::OptionsDialog &ui = *m_ui;
     const std::pair<QLineEdit *, std::string Settings::*> textFields[] = {
         {ui.txtTemplate, &Settings::templateFilename},
+        {ui.txtDetailTemplate, &Settings::detailTemplate},
         {ui.txtOutput, &Settings::templateOutput},
         {ui.txtProxyServer, &Settings::proxyServer},
         {ui.txtFTPServer, &Settings::ftpServer},
@@ -278,6 +280,7 @@ void OptionsDialog::connectFields()
     connect(ui.chkUploadAll, &QCheckBox::toggled, this, [this](bool on) { m_settings.uploadAll = on; });
     connect(ui.btnFtpTest, &QPushButton::clicked, this, &OptionsDialog::btnFtpTestClick);
     connect(ui.btnTemplate, &QToolButton::clicked, this, &OptionsDialog::btnTemplateClick);
+    connect(ui.btnDetailTemplate, &QToolButton::clicked, this, [this] { chooseTemplate(m_ui->txtDetailTemplate); });
     connect(ui.btnOutput, &QToolButton::clicked, this, &OptionsDialog::btnOutputClick);
     connect(ui.btnConnection, &QPushButton::clicked, this, &OptionsDialog::btnConnectionClick);
     connect(ui.btnOK, &QPushButton::clicked, this, &OptionsDialog::accept);
@@ -330,6 +333,7 @@ void OptionsDialog::readSettingsFile()
 
     loadTemplateSettings(fileName, m_settings);
     show(ui.txtTemplate, m_settings.templateFilename);
+    show(ui.txtDetailTemplate, m_settings.detailTemplate);
     show(ui.txtOutput, m_settings.templateOutput);
     ui.intRowsPerPage->setValue(m_settings.rowsPerPage);
     ui.chkMultiPage->setChecked(m_settings.multiPage);
@@ -477,14 +481,19 @@ bool OptionsDialog::acceptChosenPath(QLineEdit *field, const QString &path)
 
 void OptionsDialog::btnTemplateClick()
 {
+    chooseTemplate(m_ui->txtTemplate);
+}
+
+void OptionsDialog::chooseTemplate(QLineEdit *field)
+{
     Desktop::OpenFileRequest request;
     request.title = u"Template-Datei öffnen"_s;
     request.filters = {{u"Alle Dateien (*.*)"_s, u"*.*"_s}, {u"Template-Dateien (*.templ)"_s, u"*.templ"_s}};
     request.selectedFilter = 1;
     request.defaultExtension = u"*.templ"_s;
-    request.fileName = m_ui->txtTemplate->text();
+    request.fileName = field->text();
     if (const std::optional<QString> file = m_desktop.openFileName(this, request))
-        acceptChosenPath(m_ui->txtTemplate, *file);
+        acceptChosenPath(field, *file);
 }
 
 void OptionsDialog::btnOutputClick()

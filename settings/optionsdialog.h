@@ -97,6 +97,8 @@ public:
 
     // Handlers of the buttons and check boxes, as a click runs them.
     void btnTemplateClick();
+    // The file dialog for a template, its answer into field.
+    void chooseTemplate(QLineEdit *field);
     void btnOutputClick();
     void btnConnectionClick();
     void chkMultiPageClick();

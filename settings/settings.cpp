@@ -78,6 +78,7 @@ const SettingKey templateKeys[] = {
          s.rowsPerPage = std::clamp(parseInteger(stored).value_or(5), minRowsPerPage, maxRowsPerPage);
      },
      [](const Settings &s) { return std::to_string(s.rowsPerPage); }},
+    textKey("Template", "Detailvorlage", &Settings::detailTemplate),
 };
 
 const SettingKey ftpKeys[] = {

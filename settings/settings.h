@@ -21,6 +21,7 @@ struct Settings {
     std::string templateOutput;
     bool multiPage = false;
     std::int32_t rowsPerPage = 5; // always within 1..100
+    std::string detailTemplate;   // Template/Detailvorlage; empty: no detail pages
     bool useProxy = false;
     std::string proxyServer;
     std::int32_t proxyPort = 0;

@@ -1,5 +1,6 @@
 #include "store/datamodule.h"
 
+#include "store/photostore.h"
 #include "store/snapshot.h"
 #include "store/windows1252.h"
 
@@ -49,8 +50,11 @@ bool DataModule::buildWebData()
     // table is never filtered, and bound views see nothing of the build.
     QStringList warnings;
     m_webData = m_connection.bounded([&] {
-        return readSnapshot(m_connection.database(), m_table.query(), m_table.extraColumns(), m_table.sort(),
-                            m_table.filter(), m_locale, &warnings);
+        WebData snapshot = readSnapshot(m_connection.database(), m_table.query(), m_table.extraColumns(),
+                                        m_table.sort(), m_table.filter(), m_locale, &warnings);
+        if (PhotoStore::available(m_connection.database()))
+            addPhotosToSnapshot(m_connection.database(), snapshot);
+        return snapshot;
     });
     m_numberWarnings = std::move(warnings);
     m_webDataCount = int(m_webData.size());

@@ -18,6 +18,8 @@ QString exampleScript(ExampleScript script)
     switch (script) {
     case ExampleScript::SqliteTable: name = QStringLiteral("wohnungen-sqlite.sql"); break;
     case ExampleScript::PostgresqlTable: name = QStringLiteral("wohnungen-postgresql.sql"); break;
+    case ExampleScript::SqlitePhotos: name = QStringLiteral("bilder-sqlite.sql"); break;
+    case ExampleScript::PostgresqlPhotos: name = QStringLiteral("bilder-postgresql.sql"); break;
     case ExampleScript::DemoListings: name = QStringLiteral("demo-wohnungen.sql"); break;
     }
     QFile file(QStringLiteral(":/kaviro/examples/") + name);
@@ -99,6 +101,7 @@ QString createSqliteDatabase(const QString &path, bool withDemoListings)
         } else {
             try {
                 runSqlScript(db, exampleScript(ExampleScript::SqliteTable));
+                runSqlScript(db, exampleScript(ExampleScript::SqlitePhotos));
                 if (withDemoListings)
                     runSqlScript(db, exampleScript(ExampleScript::DemoListings));
             } catch (const Error &error) {

@@ -10,6 +10,8 @@ namespace kaviro {
 enum class ExampleScript {
     SqliteTable,     // examples/wohnungen-sqlite.sql
     PostgresqlTable, // examples/wohnungen-postgresql.sql
+    SqlitePhotos,    // examples/bilder-sqlite.sql (the table Bilder)
+    PostgresqlPhotos, // examples/bilder-postgresql.sql
     DemoListings,    // examples/demo-wohnungen.sql (INSERTs for either database)
 };
 
@@ -23,7 +25,7 @@ QStringList splitSqlScript(const QString &script);
 // with the driver's text when a statement fails (nothing is kept then).
 void runSqlScript(const QSqlDatabase &db, const QString &script);
 
-// Creates a new SQLite database file holding the table Wohnungen, with the
+// Creates a new SQLite database file holding the tables Wohnungen and Bilder, with the
 // demo listings when asked. Refuses to touch an existing file. Returns the
 // connection string that opens it.
 QString createSqliteDatabase(const QString &path, bool withDemoListings);

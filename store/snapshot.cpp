@@ -396,6 +396,10 @@ WebData readSnapshot(const QSqlDatabase &db, const ListingQuery &query, const st
     const int firstExtra = int(names.size());
     for (const ExtraColumn &extra : extras)
         names.append(extra.name);
+    // The key names the listing's detail page and photos.
+    const int keyPosition = query.primaryKey().size() == 1 ? int(names.size()) : -1;
+    if (keyPosition >= 0)
+        names.append(query.primaryKey().first());
     QLocale numbers = locale;
     numbers.setNumberOptions(numbers.numberOptions() | QLocale::OmitGroupSeparator);
     const QString statement = query.select(names, sort, {QStringLiteral("Status = true"), filter});
@@ -422,6 +426,8 @@ WebData readSnapshot(const QSqlDatabase &db, const ListingQuery &query, const st
                 rows->appendText(row.texts[c.slot], c.position);
             }
         }
+        if (keyPosition >= 0)
+            rows->appendText(row.key, keyPosition);
         if (numberWarnings) {
             for (const SnapshotColumn *c : notNumbers)
                 numberWarnings->append(notANumberWarning(row, *c, rows->value(c->position)));

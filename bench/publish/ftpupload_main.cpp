@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -45,13 +46,18 @@ int main(int argc, char **argv)
     settings.ftpUser = argv[arg + 2];
     settings.ftpPassword = argv[arg + 3];
     settings.ftpPath = argv[arg + 4];
-    const std::vector<std::string> files(argv + arg + 5, argv + argc);
+    // The pages lie in one folder, as the generator writes them.
+    kaviro::UploadFiles files;
+    for (int i = arg + 5; i < argc; ++i) {
+        const std::filesystem::path page(argv[i]);
+        files.folder = page.parent_path().string();
+        files.names.push_back(page.filename().string());
+    }
 
     kaviro::Uploader uploader;
     uploader.setErrorHandler([](const std::string &message) { std::fprintf(stderr, "%s\n", kaviro::cp1252ToUtf8(message).c_str()); });
     try {
-        if (!uploader.upload(settings, static_cast<std::int32_t>(files.size()),
-                             [&](std::int32_t n) { return files[static_cast<std::size_t>(n - 1)]; }))
+        if (!uploader.upload(settings, files))
             return 1;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "%s\n", kaviro::cp1252ToUtf8(e.what()).c_str());

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -53,8 +54,14 @@ int storeByUploader(const Job &job)
     kaviro::Uploader uploader;
     uploader.sftp().setSshDir(job.account.sshDir);
     uploader.setErrorHandler([](const std::string &message) { std::fprintf(stderr, "%s\n", message.c_str()); });
-    const bool ok = uploader.upload(settings, std::int32_t(job.files.size()),
-                                    [&](std::int32_t n) { return job.files[std::size_t(n - 1)]; });
+    // The pages lie in one folder, as the generator writes them.
+    kaviro::UploadFiles files;
+    for (const std::string &file : job.files) {
+        const std::filesystem::path page(file);
+        files.folder = page.parent_path().string();
+        files.names.push_back(page.filename().string());
+    }
+    const bool ok = uploader.upload(settings, files);
     std::printf("%s\n", kaviro::Uploader::summaryText(uploader.lastResult()).c_str());
     return ok ? 0 : 1;
 }

@@ -78,11 +78,14 @@ protected:
     }
 
     // Pages 1..n in a folder of their own, named as the generator names them.
-    Uploader::PageFileName writePages(const std::vector<std::string> &pages)
+    UploadFiles writePages(const std::vector<std::string> &pages)
     {
-        for (std::size_t i = 0; i < pages.size(); ++i)
-            m_pages.write(pageName(std::int32_t(i + 1)), pages[i]);
-        return [this](std::int32_t n) { return m_pages.path() + "/" + pageName(n); };
+        UploadFiles files{m_pages.path(), {}};
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            files.names.push_back(pageName(std::int32_t(i + 1)));
+            m_pages.write(files.names.back(), pages[i]);
+        }
+        return files;
     }
     // A server that takes each page slowly: while the page is on its way,
     // `meanwhile` runs on the test's thread (the upload's waits keep events
@@ -135,7 +138,7 @@ TEST_F(UploadDialogTest, AnUnreadableStoredPasswordHoldsTheUploadUntilOneIsTyped
     options->loadSettings();
     useServer(1, "/", "kaviro", "");
     const auto pages = writePages({"<html></html>"});
-    EXPECT_FALSE(upload->upload(1, pages));
+    EXPECT_FALSE(upload->upload(pages));
     EXPECT_FALSE(upload->isVisible());
     ASSERT_FALSE(desktop.messageBoxes().empty());
     EXPECT_EQ(desktop.messageBoxes().back().text, UploadDialog::passwordUnreadableText);
@@ -143,7 +146,7 @@ TEST_F(UploadDialogTest, AnUnreadableStoredPasswordHoldsTheUploadUntilOneIsTyped
     EXPECT_FALSE(statuses.contains(steps[0]));
 
     QTest::keyClicks(test::child<QLineEdit>(options, "txtFTPPassword"), u"geheim"_s);
-    upload->upload(1, pages); // port 1 refuses: it got as far as connecting
+    upload->upload(pages); // port 1 refuses: it got as far as connecting
     EXPECT_TRUE(statuses.contains(steps[0]));
 }
 
@@ -164,7 +167,7 @@ TEST_F(UploadDialogTest, UploadToVsftpdRunsTheGaugeToFullAndHidesAfterwards)
     while (big.size() < 3'000'000)
         big += "<tr><td>Wohnung K\xfc" "che</td><td>3 Zimmer</td></tr>\r\n";
     const std::vector<std::string> pages = {"<p>Seite 1</p>\r\n", big};
-    const Uploader::PageFileName names = writePages(pages);
+    const UploadFiles names = writePages(pages);
 
     // Looks at the window while the waits of the upload keep it running.
     std::set<int> percents;
@@ -183,7 +186,7 @@ TEST_F(UploadDialogTest, UploadToVsftpdRunsTheGaugeToFullAndHidesAfterwards)
     });
     look.start(0);
 
-    EXPECT_TRUE(upload->upload(2, names));
+    EXPECT_TRUE(upload->upload(names));
     EXPECT_EQ(statuses, steps + QStringList{u"box: Die HTML-Seiten wurden übertragen.\r\n"
                                             "2 Seiten übertragen, 0 unverändert."_s});
     EXPECT_EQ(desktop.messageBoxes().back().caption, u"Information"_s);
@@ -211,16 +214,16 @@ TEST_F(UploadDialogTest, CancelEndsThePageBeingSentAndQuits)
     // While page 1 is on its way: press "Abbrechen" and try a second upload.
     ScriptedServer server(slowPages(
         [&] {
-            startedAgain = upload->upload(1, [](std::int32_t) { return std::string("/nirgends"); });
+            startedAgain = upload->upload(UploadFiles{"/", {"nirgends"}});
             QTest::mouseClick(upload->findChild<QPushButton *>(u"btnCancel"_s), Qt::LeftButton);
         },
         300));
     useServer(server.port(), "/web");
-    const Uploader::PageFileName names = writePages({"eins", "zwei", "drei"});
+    const UploadFiles names = writePages({"eins", "zwei", "drei"});
     auto *cancelButton = upload->findChild<QPushButton *>(u"btnCancel"_s);
     EXPECT_FALSE(cancelButton->isEnabled());
 
-    EXPECT_FALSE(upload->upload(3, names));
+    EXPECT_FALSE(upload->upload(names));
     server.finish();
     EXPECT_FALSE(startedAgain);
     // The window says how many pages had gone.
@@ -249,7 +252,7 @@ TEST_F(UploadDialogTest, ClosingTheWindowDuringAnUploadOnlyHidesIt)
         100));
     useServer(server.port(), "/web");
     desktop.onCall = [this](const test::DesktopCall &call) { statuses << u"box: "_s + call.text; };
-    EXPECT_TRUE(upload->upload(2, writePages({"eins", "zwei"})));
+    EXPECT_TRUE(upload->upload(writePages({"eins", "zwei"})));
     server.finish();
     EXPECT_TRUE(hiddenWhileRunning);
     EXPECT_EQ(statuses, steps + QStringList{u"box: Die HTML-Seiten wurden übertragen.\r\n"
@@ -270,7 +273,7 @@ TEST_F(UploadDialogTest, ClosingTheMainWindowCancelsTheUploadAndClosesAfterIt)
     ScriptedServer server(slowPages([&] { window.close(); }, 300));
     useServer(server.port(), "/web");
 
-    EXPECT_FALSE(upload->upload(2, writePages({"eins", "zwei"})));
+    EXPECT_FALSE(upload->upload(writePages({"eins", "zwei"})));
     server.finish();
     EXPECT_FALSE(closed);
     EXPECT_EQ(statuses.back(), u"Übertragung vom Benutzer abgebrochen."_s);
@@ -289,7 +292,7 @@ TEST_F(UploadDialogTest, RefusedFolderIsShownInABoxWhileTheWindowStaysUp)
         return true;
     }));
     useServer(server.port(), "/fehlt");
-    EXPECT_FALSE(upload->upload(1, writePages({"eins"})));
+    EXPECT_FALSE(upload->upload(writePages({"eins"})));
     server.finish();
     EXPECT_EQ(statuses, (QStringList{steps[0], steps[1], u"FEHLER: Kann Verzeichnis nicht wechseln."_s,
                                      u"box: 550 Verzeichnis gibt es nicht\r\n"_s}));
@@ -315,7 +318,7 @@ TEST_F(UploadDialogTest, ToolWindowOfTheMainWindowThatHoldsGeneratingAndOptionsW
         },
         50));
     useServer(server.port(), "/web");
-    EXPECT_TRUE(upload->upload(1, writePages({"eins"})));
+    EXPECT_TRUE(upload->upload(writePages({"eins"})));
     server.finish();
     EXPECT_EQ(enabledMeanwhile, std::vector<bool>(std::size(held), false));
     for (const char *name : held)
@@ -330,12 +333,12 @@ TEST_F(UploadDialogTest, UntrustedCertificateIsAskedAboutAndStoredOnlyAfterYes)
     // Only the one key may change in the file.
     writeSetting("FTP", "FTPServer", "aus.der.datei.example");
     const std::string page = "<p>sicher</p>\r\n";
-    const Uploader::PageFileName names = writePages({page});
+    const UploadFiles names = writePages({page});
     const std::string stored = server.uploadDir() + "/liste.html";
     desktop.onCall = [this](const test::DesktopCall &call) { statuses << u"box: "_s + call.text; };
 
     desktop.buttonAnswers = {QMessageBox::No};
-    EXPECT_FALSE(upload->upload(1, names));
+    EXPECT_FALSE(upload->upload(names));
     // The question alone, without an error box before it.
     ASSERT_EQ(desktop.messageBoxes().size(), 1u);
     const test::DesktopCall question = desktop.messageBoxes()[0];
@@ -350,7 +353,7 @@ TEST_F(UploadDialogTest, UntrustedCertificateIsAskedAboutAndStoredOnlyAfterYes)
     saveScreenshot({question.caption, question.text, question.icon}, u"upload-trust-certificate.png"_s);
 
     desktop.buttonAnswers = {QMessageBox::Yes};
-    EXPECT_TRUE(upload->upload(1, names));
+    EXPECT_TRUE(upload->upload(names));
     EXPECT_EQ(readSetting("FTP", "Certificate"), server.certificateFingerprint());
     EXPECT_EQ(readSetting("FTP", "FTPServer"), "aus.der.datei.example");
     EXPECT_EQ(session().settings().certificate, server.certificateFingerprint());
@@ -360,7 +363,7 @@ TEST_F(UploadDialogTest, UntrustedCertificateIsAskedAboutAndStoredOnlyAfterYes)
               u"Die HTML-Seiten wurden übertragen.\r\n1 Seite übertragen, 0 unverändert."_s);
 
     // Trusted from now on: no further question.
-    EXPECT_TRUE(upload->upload(1, names));
+    EXPECT_TRUE(upload->upload(names));
     EXPECT_EQ(desktop.messageBoxes().size(), 4u);
 }
 
@@ -423,8 +426,8 @@ TEST_F(UploadDialogTest, FailingQuitLeavesTheWindowUpWithItsStatusAndReachesTheC
         return true;
     }));
     useServer(server.port(), "/web");
-    const Uploader::PageFileName names = writePages({"eins"});
-    EXPECT_THROW(upload->upload(1, names), Error);
+    const UploadFiles names = writePages({"eins"});
+    EXPECT_THROW(upload->upload(names), Error);
     server.finish();
     EXPECT_TRUE(upload->isVisible());
     EXPECT_EQ(upload->statusText(), steps[2]);

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -102,6 +103,48 @@ TEST_F(PublisherUpload, SendsTheGeneratedPagesAndSaysSo)
     EXPECT_NE(m_out.find("Verbindung zum FTP-Server herstellen ...\n"), std::string::npos) << m_out;
     EXPECT_NE(m_out.find("HTML-Seiten werden \xc3\xbc" "bertragen ... \n"), std::string::npos) << m_out;
     EXPECT_EQ(m_err, "");
+}
+
+// Every file a generation left in the output folder, by its name there.
+std::map<std::string, std::string> generatedFiles(const std::string &folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string name = std::filesystem::relative(entry.path(), folder).string();
+        if (entry.is_regular_file() && name.front() != '.')
+            files[name] = readFile(entry.path());
+    }
+    return files;
+}
+
+TEST_F(PublisherUpload, DetailPagesAndPhotosArriveByteIdenticalAndOnlyOnce)
+{
+    const std::string db = m_dir.path() + "/wohnungen.db";
+    const std::string photo = std::string(KAVIRO_SOURCE_DIR) + "/tests/data/photos/zimmer.jpg";
+    const std::string photos = "sqlite3 '" + db + "' < '" + KAVIRO_SOURCE_DIR + "/examples/bilder-sqlite.sql' && "
+                               "sqlite3 '" + db + "' \"INSERT INTO Bilder (WohnungId, Position, Titel, Bild, Breite, "
+                               "Hoehe) VALUES (1, 1, 'Wohnzimmer', readfile('" + photo + "'), 48, 32), "
+                               "(1, 2, 'Bad', readfile('" + photo + "'), 48, 32)\"";
+    ASSERT_EQ(std::system(photos.c_str()), 0);
+    m_dir.write("liste.templ", "<repeat name=Loop><a href=\"<macro name=DetailDatei/>\"><macro name=Wohnung/></a>"
+                               "<repeat name=Bilder><img src=\"<macro name=BildVorschau/>\"></repeat name=Bilder>"
+                               "\r\n</repeat name=Loop>");
+    m_settings.detailTemplate = m_dir.write("detail.templ", "<repeat name=Bilder><img src=\"<macro name=BildDatei/>\" "
+                                                            "alt=\"<macro name=BildTitel/>\"></repeat name=Bilder>"
+                                                            "<a href=\"<macro name=FileName/>\">zur\xfc" "ck</a>");
+
+    ASSERT_EQ(run(), 0) << m_out << m_err;
+    const auto local = generatedFiles(m_dir.path() + "/html");
+    for (const char *name : {"liste.html", "liste2.html", "wohnung-1.html", "wohnung-2.html", "bilder/1-1.jpg",
+                             "bilder/1-1-klein.jpg", "bilder/1-2.jpg", "bilder/1-2-klein.jpg"})
+        EXPECT_TRUE(local.count(name)) << name;
+    EXPECT_EQ(local.size(), 8u);
+    EXPECT_EQ(local.at("bilder/1-1.jpg"), readFile(photo));
+    for (const auto &[name, bytes] : local)
+        EXPECT_EQ(readFile(m_server->uploadDir() + "/" + name), bytes) << name;
+
+    ASSERT_EQ(run(), 0) << m_out << m_err;
+    EXPECT_NE(m_out.find("0 Seiten \xc3\xbc" "bertragen, 8 unver\xc3\xa4" "ndert.\n"), std::string::npos) << m_out;
 }
 
 TEST_F(PublisherUpload, RefusedFolderFailsWithTheServersReply)

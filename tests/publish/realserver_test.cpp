@@ -47,8 +47,10 @@ protected:
             m_pages.write(pageName(static_cast<std::int32_t>(i + 1)), pages[i]);
         if (deletedPage != 0)
             std::remove((m_pages.path() + "/" + pageName(deletedPage)).c_str());
-        return m_uploader.upload(m_settings, static_cast<std::int32_t>(pages.size()),
-                                 [this](std::int32_t n) { return m_pages.path() + "/" + pageName(n); });
+        UploadFiles files{m_pages.path(), {}};
+        for (std::size_t i = 0; i < pages.size(); ++i)
+            files.names.push_back(pageName(static_cast<std::int32_t>(i + 1)));
+        return m_uploader.upload(m_settings, files);
     }
 
     bool arrived(std::int32_t n) const
@@ -153,6 +155,43 @@ TEST_P(RealServerUpload, OnlyChangedPagesTravelAndStalePagesOfOursGo)
     EXPECT_EQ(uploadedNames().size(), 4u);
 }
 
+TEST_P(RealServerUpload, DetailPagesAndImagesTravelWithThePagesIntoTheirFolders)
+{
+    std::string image = "\xff\xd8\xff\xe0";
+    for (int i = 0; i < 70'000; ++i)
+        image += static_cast<char>(i * 7 % 256); // every byte, CR and LF among them
+    const std::vector<std::pair<std::string, std::string>> generation = {
+        {"angebote.html", "<a href=\"wohnung-12.html\"><img src=\"bilder/12-1-klein.jpg\"></a>\r\n"},
+        {"bilder/12-1.jpg", image},
+        {"bilder/12-1-klein.jpg", image.substr(0, 5000)},
+        {"wohnung-12.html", "<img src=\"bilder/12-1.jpg\">\r\n"},
+    };
+    UploadFiles files{m_pages.path(), {}};
+    for (const auto &[name, bytes] : generation) {
+        m_pages.write(name, bytes);
+        files.names.push_back(name);
+    }
+
+    ASSERT_TRUE(m_uploader.upload(m_settings, files)) << (m_errors.empty() ? "" : m_errors.front());
+    for (const auto &[name, bytes] : generation)
+        EXPECT_EQ(test::readFile(m_server->uploadDir() + "/" + name), bytes) << name;
+    EXPECT_EQ(m_uploader.lastResult().pagesSent, 4);
+    // No temporary name stays behind in the sub-folder.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_server->uploadDir() + "/bilder"),
+                            std::filesystem::directory_iterator()),
+              2);
+
+    ASSERT_TRUE(m_uploader.upload(m_settings, files));
+    EXPECT_EQ(m_uploader.lastResult().pagesSent, 0);
+    EXPECT_EQ(m_uploader.lastResult().pagesUnchanged, 4);
+
+    // The photo deleted: its files go from the server too.
+    files.names = {"angebote.html", "wohnung-12.html"};
+    ASSERT_TRUE(m_uploader.upload(m_settings, files));
+    EXPECT_EQ(m_uploader.lastResult().pagesDeleted, 2);
+    EXPECT_FALSE(std::filesystem::exists(m_server->uploadDir() + "/bilder/12-1.jpg"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, RealServerUpload,
                          ::testing::Values(RealFtpServer::Kind::Vsftpd, RealFtpServer::Kind::VsftpdTls,
                                            RealFtpServer::Kind::Pyftpdlib, RealFtpServer::Kind::PyftpdlibTls),
@@ -222,7 +261,7 @@ TEST(RealServerActiveUpload, PortModeStoresThePages)
     settings.ftpPath = server.remoteDir();
     settings.passive = false;
     Uploader uploader;
-    EXPECT_TRUE(uploader.upload(settings, 1, [&](std::int32_t) { return pages.path() + "/aktiv.html"; }));
+    EXPECT_TRUE(uploader.upload(settings, UploadFiles{pages.path(), {"aktiv.html"}}));
     EXPECT_EQ(test::readFile(server.uploadDir() + "/aktiv.html"), page);
 }
 

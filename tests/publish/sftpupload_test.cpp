@@ -83,7 +83,10 @@ protected:
     {
         statuses.clear();
         errors.clear();
-        return uploader.upload(s, count, [this](std::int32_t n) { return local.file(pageName(n)); });
+        UploadFiles files{local.path(), {}};
+        for (std::int32_t n = 1; n <= count; ++n)
+            files.names.push_back(pageName(n));
+        return uploader.upload(s, files);
     }
 
     std::string remote;
@@ -93,6 +96,24 @@ protected:
     Lines statuses;
     Lines errors;
 };
+
+TEST_F(SftpUploadTest, ImagesGoIntoTheServerSubFolderCreatedWhenMissing)
+{
+    generate(1);
+    std::string image = "\xff\xd8";
+    for (int i = 0; i < 5000; ++i)
+        image += char(i % 256);
+    local.write("bilder/12-1.jpg", image);
+    UploadFiles files{local.path(), {pageName(1), "bilder/12-1.jpg"}};
+    ASSERT_TRUE(uploader.upload(settings(), files)) << (errors.empty() ? "" : errors.front());
+    EXPECT_EQ(readFile(remote + "/bilder/12-1.jpg"), image);
+    // The folder there already: the next image goes in as well.
+    local.write("bilder/12-2.jpg", image.substr(7));
+    files.names.push_back("bilder/12-2.jpg");
+    ASSERT_TRUE(uploader.upload(settings(), files)) << (errors.empty() ? "" : errors.front());
+    EXPECT_EQ(uploader.lastResult().pagesSent, 1);
+    EXPECT_EQ(readFile(remote + "/bilder/12-2.jpg"), image.substr(7));
+}
 
 TEST_F(SftpUploadTest, PagesArriveByteIdenticalAndUnchangedOnesStayHome)
 {

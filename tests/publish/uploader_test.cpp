@@ -55,10 +55,18 @@ struct UploadRun {
         });
     }
 
+    UploadFiles files(std::int32_t pageCount) const
+    {
+        UploadFiles files{dir.path(), {}};
+        for (std::int32_t n = 1; n <= pageCount; ++n)
+            files.names.push_back(name(n));
+        return files;
+    }
+
     bool upload(Uploader &uploader, const Settings &settings, std::int32_t pageCount)
     {
         attach(uploader);
-        return uploader.upload(settings, pageCount, [this](std::int32_t n) { return pageFileName(n); });
+        return uploader.upload(settings, files(pageCount));
     }
 };
 
@@ -323,7 +331,7 @@ TEST(Uploader, CancelEndsAtOnceWithQuitAndNoHalfPage)
                 if (text == connecting)
                     uploader.cancel();
             });
-        EXPECT_FALSE(uploader.upload(settingsFor(server), 3, [&](std::int32_t n) { return run.pageFileName(n); }));
+        EXPECT_FALSE(uploader.upload(settingsFor(server), run.files(3)));
         server.finish();
         EXPECT_TRUE(uploader.lastResult().cancelled);
         EXPECT_EQ(uploader.lastResult().pagesSent, 0);
@@ -358,7 +366,7 @@ TEST(Uploader, CancelFromAnotherThreadEndsAStalledWait)
         uploader.cancel();
     });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(uploader.upload(settingsFor(server), 2, [&](std::int32_t n) { return run.pageFileName(n); }));
+    EXPECT_FALSE(uploader.upload(settingsFor(server), run.files(2)));
     const auto took = std::chrono::steady_clock::now() - start;
     canceller.join();
     EXPECT_LT(took, std::chrono::seconds(2));
@@ -376,12 +384,12 @@ TEST(Uploader, RefusesToStartWhileRunning)
         if (text != connecting)
             return;
         try {
-            uploader.upload(settingsFor(server), 0, [](std::int32_t) { return std::string(); });
+            uploader.upload(settingsFor(server), run.files(0));
         } catch (const Error &e) {
             nested = e.what();
         }
     });
-    EXPECT_TRUE(uploader.upload(settingsFor(server), 0, [](std::int32_t) { return std::string(); }));
+    EXPECT_TRUE(uploader.upload(settingsFor(server), run.files(0)));
     EXPECT_EQ(nested, "Es l\xe4" "uft bereits eine \xdc" "bertragung");
 }
 

@@ -161,6 +161,7 @@ TEST(Settings, FirstSaveWritesEveryKeyInOrderAndFirstStartOnce)
                                  "Output=\n"
                                  "MultiPage=0\n"
                                  "RowsPerPage=12\n"
+                                 "Detailvorlage=\n"
                                  "\n"
                                  "[FTP]\n"
                                  "UseProxy=1\n"
