@@ -13,6 +13,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <unordered_map>
 
@@ -136,8 +137,10 @@ void addPhotosToSnapshot(const QSqlDatabase &db, WebData &snapshot)
 
 bool PhotoStore::available(const QSqlDatabase &db)
 {
-    const QStringList tables = db.tables();
-    return tables.contains(photoTable) || tables.contains(photoTable.toLower());
+    // The table's columns, not the list of tables: PostgreSQL lists tables
+    // outside the public schema with their schema's name, though the search
+    // path finds them by their own.
+    return !db.record(photoTable).isEmpty();
 }
 
 qint64 PhotoStore::currentListingKey(const ListingTable &table)
