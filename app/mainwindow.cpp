@@ -514,7 +514,7 @@ void MainWindow::mapEditors()
         m_mapper->addMapping(editor, listings->columnIndex(name));
 }
 
-// The group goes below the editors of Part 1.3's layout, which stays as it
+// The group goes below the fixed editors, whose layout stays as it
 // is; the window grows by the group's height, and only while it is shown.
 void MainWindow::showExtraFields(const std::vector<ExtraColumn> &columns)
 {

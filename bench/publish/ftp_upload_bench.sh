@@ -42,17 +42,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Data: random bytes, so that nothing on the way can profit from repetition.
-mkdir -p "$work/data/small" "$work/root/upload"
+. "$top/bench/publish/upload_data.sh"
+make_upload_data "$work/data"
+mkdir -p "$work/root/upload"
 chmod 755 "$work/root"
 chmod 777 "$work/root/upload"
-head -c $((100 * 1024 * 1024)) /dev/urandom >"$work/data/big.bin"
-small_files=()
-for i in $(seq -w 1 200); do
-  head -c $((50 * 1024)) /dev/urandom >"$work/data/small/seite$i.html"
-  small_files+=("$work/data/small/seite$i.html")
-done
-small_list=$(IFS=,; echo "${small_files[*]}")
 mkdir -p "$work/data/pages"
 python3 - "$work/data/pages" <<'PY'
 import os, sys

@@ -30,15 +30,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Random bytes: nothing on the way profits from repetition.
-mkdir -p "$work/data/small" "$work/upload" "$work/client"
-head -c $((100 * 1024 * 1024)) /dev/urandom >"$work/data/big.bin"
-small_files=()
-for i in $(seq -w 1 200); do
-  head -c $((50 * 1024)) /dev/urandom >"$work/data/small/seite$i.html"
-  small_files+=("$work/data/small/seite$i.html")
-done
-small_list=$(IFS=,; echo "${small_files[*]}")
+. "$top/bench/publish/upload_data.sh"
+make_upload_data "$work/data"
+mkdir -p "$work/upload" "$work/client"
 
 ssh-keygen -q -t ed25519 -N '' -f "$work/host_key"
 ssh-keygen -q -t ed25519 -N '' -f "$work/client/id_ed25519"

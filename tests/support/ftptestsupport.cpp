@@ -1,4 +1,5 @@
 #include "tests/support/ftptestsupport.h"
+#include "tests/support/loopback.h"
 
 #include <gtest/gtest.h>
 
@@ -47,15 +48,6 @@ int connectTo(const sockaddr_in &address)
     return fd;
 }
 
-sockaddr_in loopback(int port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 // "PORT h1,h2,h3,h4,p1,p2" as a socket address.
 bool parsePortLine(const std::string &line, sockaddr_in &address)
 {
@@ -67,17 +59,6 @@ bool parsePortLine(const std::string &line, sockaddr_in &address)
     address.sin_port = htons(static_cast<std::uint16_t>(p[0] * 256 + p[1]));
     address.sin_addr.s_addr = htonl(h[0] << 24 | h[1] << 16 | h[2] << 8 | h[3]);
     return true;
-}
-
-int freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = loopback(0);
-    ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 // Starts a program in its own process group, so that stopping the group also

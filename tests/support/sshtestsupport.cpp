@@ -1,4 +1,5 @@
 #include "tests/support/sshtestsupport.h"
+#include "tests/support/loopback.h"
 
 #include <cerrno>
 #include <chrono>
@@ -24,30 +25,10 @@ namespace kaviro::test {
 
 namespace {
 
-sockaddr_in loopbackAddress(int port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-int unusedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = loopbackAddress(0);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), length);
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 bool accepting(int port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in address = loopbackAddress(port);
+    const sockaddr_in address = loopback(port);
     const bool ok = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
     ::close(fd);
     return ok;
@@ -144,7 +125,7 @@ SshServer::SshServer(PasswordMethod method)
 
     const std::string log = m_dir.file("sshd.log");
     for (int attempt = 0; attempt < 5 && m_pid <= 0; ++attempt) {
-        m_port = unusedPort();
+        m_port = freePort();
         std::ofstream config(m_dir.file("sshd_config"), std::ios::trunc);
         config << "Port " << m_port << "\nListenAddress 127.0.0.1\n"
                << "HostKey " << hostKey << "\nPidFile none\n"

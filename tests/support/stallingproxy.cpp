@@ -1,4 +1,5 @@
-#include "stallingproxy.h"
+#include "tests/support/stallingproxy.h"
+#include "tests/support/loopback.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -54,9 +55,7 @@ StallingProxy::StallingProxy(const std::string &targetHost, std::uint16_t target
     : m_targetHost(targetHost), m_targetPort(targetPort)
 {
     m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = loopback(0);
     socklen_t length = sizeof address;
     if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
         || ::listen(m_listener, 16) != 0
