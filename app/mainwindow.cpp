@@ -1,10 +1,12 @@
 #include "app/mainwindow.h"
 #include "app/extrafieldsgroup.h"
+#include "app/photostrip.h"
 
 #include "ui_mainwindow.h"
 
 #include "desktop/labels.h"
 #include "common/cp1252.h"
+#include "common/error.h"
 #include "common/version.h"
 #include "desktop/desktop.h"
 #include "publish/uploaddialog.h"
@@ -41,11 +43,11 @@ namespace {
 // takes whatever the window has beyond it.
 constexpr int referenceHeight = 543;
 constexpr int referenceGridHeight = 198;
-// Where the group of extra columns starts, below the timestamp line, and
-// the room kept under it.
-constexpr QPoint extraFieldsTopLeft(48, 545);
-constexpr int extraFieldsWidth = 497;
-constexpr int extraFieldsBottomMargin = 8;
+// Where the groups below the editors (extra columns, photos) start, below
+// the timestamp line, and the room kept under each.
+constexpr QPoint belowEditorsTopLeft(48, 545);
+constexpr int belowEditorsWidth = 497;
+constexpr int belowEditorsMargin = 8;
 
 const QString connectionFailedText = QString::fromUtf8(messages::connectionFailed);
 const QString tableFailedText = QString::fromUtf8(messages::tableFailed);
@@ -112,6 +114,17 @@ QString numberWarningText(const QStringList &warnings)
     return text;
 }
 
+// The key of the table's current listing; nothing when the table has no
+// single key or the listing has none.
+std::optional<qint64> storedListingKey(const ListingTable &listings)
+{
+    try {
+        return PhotoStore::currentListingKey(listings);
+    } catch (const Error &) {
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 MainWindow::MainWindow(Desktop &desktop, Session &session, OptionsDialog &options, UploadDialog &upload,
@@ -133,6 +146,11 @@ MainWindow::MainWindow(Desktop &desktop, Session &session, OptionsDialog &option
 
     m_extraFields = new ExtraFieldsGroup(m_ui->centralWidget);
     connect(m_extraFields, &ExtraFieldsGroup::edited, this, &MainWindow::editorEdited);
+    m_photos = new PhotoStrip(desktop, m_ui->centralWidget);
+    m_photos->setKeyForAdding([this] {
+        postPendingEdit();
+        return PhotoStore::currentListingKey(*table());
+    });
 
     // The grid takes what the window grows by; the rest keeps to the bottom.
     m_ui->centralWidget->installEventFilter(this);
@@ -509,21 +527,29 @@ void MainWindow::mapEditors()
         if (listings->isOpen())
             m_mapper->addMapping(editor, listings->columnIndex(QString::fromLatin1(column.name)));
     }
-    showExtraFields(listings->isOpen() ? listings->extraColumns() : std::vector<ExtraColumn>());
+    m_extraFields->setColumns(listings->isOpen() ? listings->extraColumns() : std::vector<ExtraColumn>());
     for (const auto &[editor, name] : m_extraFields->editors())
         m_mapper->addMapping(editor, listings->columnIndex(name));
+    m_photos->setDatabase(listings->isOpen() ? m_session.data().connection().database() : QSqlDatabase());
+    layOutBelowEditors();
 }
 
-// The group goes below the fixed editors, whose layout stays as it
-// is; the window grows by the group's height, and only while it is shown.
-void MainWindow::showExtraFields(const std::vector<ExtraColumn> &columns)
+// The groups go below the fixed editors, whose layout stays as it is; the
+// window grows by their heights, and only while they are shown.
+void MainWindow::layOutBelowEditors()
 {
-    m_extraFields->setColumns(columns);
-    const int height = columns.empty() ? 0 : m_extraFields->sizeHint().height();
-    m_extraFields->setGeometry(QRect(extraFieldsTopLeft + QPoint(0, m_belowGridShift),
-                                     QSize(extraFieldsWidth, height)));
-    const int growth = (height > 0 ? height + extraFieldsBottomMargin : 0) - m_extraFieldsHeight;
-    m_extraFieldsHeight += growth;
+    QPoint topLeft = belowEditorsTopLeft + QPoint(0, m_belowGridShift);
+    int total = 0;
+    for (QWidget *group : std::initializer_list<QWidget *>{m_extraFields, m_photos}) {
+        const int height = group->isHidden() ? 0 : group->sizeHint().height();
+        group->setGeometry(QRect(topLeft, QSize(belowEditorsWidth, height)));
+        if (height > 0) {
+            topLeft.ry() += height + belowEditorsMargin;
+            total += height + belowEditorsMargin;
+        }
+    }
+    const int growth = total - m_belowEditorsHeight;
+    m_belowEditorsHeight = total;
     if (growth != 0)
         resize(width(), this->height() + growth);
 }
@@ -550,6 +576,9 @@ void MainWindow::showCurrentRow()
     const QDateTime stamp = row >= 0 ? listings->dateTime(u"Timestamp"_s) : QDateTime();
     m_ui->dbtTimestamp->setText(fromWindows1252(formatListingDate(stamp, QLocale::system())));
     m_ui->dbtTimestamp->adjustSize();
+    m_photos->showListing(row >= 0 && listings->state() != ListingTable::State::Insert
+                              ? storedListingKey(*listings)
+                              : std::nullopt);
     if (row >= 0) {
         const QAbstractItemModel *model = m_ui->DBGrid1->model();
         int column = m_ui->DBGrid1->currentColumn();
@@ -672,6 +701,7 @@ void MainWindow::updateControls()
              m_ui->DBCheckBox1})
         editor->setEnabled(editable);
     m_extraFields->setEditorsEnabled(editable);
+    m_photos->setCommandsEnabled(editable);
 
     m_ui->acGenerate->setEnabled(!m_uploadRunning);
     m_ui->acOptionen->setEnabled(!m_uploadRunning);
@@ -687,7 +717,7 @@ void MainWindow::setUploadRunning(bool running)
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_ui->centralWidget && event->type() == QEvent::Resize) {
-        const int extra = std::max(0, m_ui->centralWidget->height() - referenceHeight - m_extraFieldsHeight);
+        const int extra = std::max(0, m_ui->centralWidget->height() - referenceHeight - m_belowEditorsHeight);
         QRect grid = m_ui->DBGrid1->geometry();
         grid.setWidth(std::max(0, m_ui->centralWidget->width() - 2 * grid.x()));
         grid.setHeight(referenceGridHeight + extra);

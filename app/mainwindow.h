@@ -21,6 +21,7 @@ class Desktop;
 class ExtraFieldsGroup;
 class ListingTable;
 class OptionsDialog;
+class PhotoStrip;
 class Session;
 class UploadDialog;
 
@@ -93,7 +94,7 @@ private:
     ListingTable *table() const;
     void bindTable();
     void mapEditors();
-    void showExtraFields(const std::vector<ExtraColumn> &columns);
+    void layOutBelowEditors();
     // Connects with the string given; says so and gives false when that fails.
     bool connectDatabase(const QString &connectionString);
     // Shows the options dialog on the page given. After "OK" with another
@@ -128,7 +129,8 @@ private:
     bool m_uploadRunning = false;
     int m_belowGridShift = 0; // how far the controls below the grid moved down
     ExtraFieldsGroup *m_extraFields = nullptr;
-    int m_extraFieldsHeight = 0; // what the window grew by for the group
+    PhotoStrip *m_photos = nullptr;
+    int m_belowEditorsHeight = 0; // what the window grew by for the groups below the editors
     ListingTable *m_boundTable = nullptr;
 };
 

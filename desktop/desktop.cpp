@@ -50,15 +50,14 @@ QString qtPatterns(const QString &patterns)
     return parts.join(u' ');
 }
 
-} // namespace
-
-std::optional<QString> QtDesktop::openFileName(QWidget *parent, const OpenFileRequest &request)
+// The chosen files' full names; empty when the user cancelled.
+QStringList runFileDialog(QWidget *parent, const Desktop::OpenFileRequest &request, QFileDialog::FileMode mode)
 {
     QFileDialog dialog(parent, request.title);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(mode);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     QStringList filters;
-    for (const FileFilter &filter : request.filters)
+    for (const Desktop::FileFilter &filter : request.filters)
         filters << u"%1 (%2)"_s.arg(filter.name.section(u" ("_s, 0, 0), qtPatterns(filter.patterns));
     dialog.setNameFilters(filters);
     if (request.selectedFilter >= 0 && request.selectedFilter < filters.size())
@@ -81,9 +80,27 @@ std::optional<QString> QtDesktop::openFileName(QWidget *parent, const OpenFileRe
             dialog.setDirectory(preset.absolutePath());
         dialog.selectFile(preset.fileName());
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    QStringList chosen;
+    for (const QString &file : dialog.selectedFiles())
+        chosen << QFileInfo(file).absoluteFilePath();
+    return chosen;
+}
+
+} // namespace
+
+std::optional<QString> QtDesktop::openFileName(QWidget *parent, const OpenFileRequest &request)
+{
+    const QStringList chosen = runFileDialog(parent, request, QFileDialog::ExistingFile);
+    if (chosen.isEmpty())
         return std::nullopt;
-    return QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
+    return chosen.constFirst();
+}
+
+QStringList QtDesktop::openFileNames(QWidget *parent, const OpenFileRequest &request)
+{
+    return runFileDialog(parent, request, QFileDialog::ExistingFiles);
 }
 
 std::optional<QString> QtDesktop::folderName(QWidget *parent, const FolderRequest &request)

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <optional>
@@ -57,6 +58,8 @@ public:
     // The file-open dialog: the full name of the chosen file, or nothing when
     // the user cancelled.
     virtual std::optional<QString> openFileName(QWidget *parent, const OpenFileRequest &request) = 0;
+    // The same dialog choosing several files; empty when the user cancelled.
+    virtual QStringList openFileNames(QWidget *parent, const OpenFileRequest &request) = 0;
 
     // The folder browser: the chosen folder's path, or nothing when cancelled.
     virtual std::optional<QString> folderName(QWidget *parent, const FolderRequest &request) = 0;
@@ -82,6 +85,7 @@ public:
                                            QMessageBox::StandardButtons buttons,
                                            QMessageBox::Icon icon) override;
     std::optional<QString> openFileName(QWidget *parent, const OpenFileRequest &request) override;
+    QStringList openFileNames(QWidget *parent, const OpenFileRequest &request) override;
     std::optional<QString> folderName(QWidget *parent, const FolderRequest &request) override;
     bool openUrl(const QUrl &url) override;
 };

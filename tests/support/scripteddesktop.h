@@ -38,6 +38,8 @@ public:
     std::vector<DesktopCall> calls;
     std::deque<QMessageBox::StandardButton> buttonAnswers;
     std::deque<std::optional<QString>> fileAnswers;
+    // For dialogs choosing several files; an empty list is a cancel.
+    std::deque<QStringList> fileListAnswers;
     std::deque<std::optional<QString>> folderAnswers;
     bool openUrlResult = true;
     // Runs at each call after it is recorded, while the "dialog" is open:
@@ -76,6 +78,20 @@ public:
         call.openFile = request;
         record(call);
         return take(fileAnswers);
+    }
+
+    QStringList openFileNames(QWidget *, const OpenFileRequest &request) override
+    {
+        DesktopCall call;
+        call.kind = DesktopCall::Kind::OpenFile;
+        call.caption = request.title;
+        call.openFile = request;
+        record(call);
+        if (fileListAnswers.empty())
+            return {};
+        const QStringList answer = fileListAnswers.front();
+        fileListAnswers.pop_front();
+        return answer;
     }
 
     std::optional<QString> folderName(QWidget *, const FolderRequest &request) override
