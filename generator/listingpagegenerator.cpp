@@ -372,8 +372,12 @@ bool ListingPageGenerator::failing() const
 
 void ListingPageGenerator::runFinished()
 {
-    if (!m_writesPages)
+    if (!m_writesPages) {
+        // A check meets the detail pages' errors as a run would.
+        if (!failing() && !stopRequest())
+            renderDetailPages([](const WebDataRow &, std::string) {});
         return;
+    }
     if (failing() || stopRequest()) {
         m_pages->discard();
         return;
@@ -400,11 +404,25 @@ void ListingPageGenerator::writeFilesBesidePages()
             }
         }
     }
+    renderDetailPages([this](const WebDataRow &row, std::string page) {
+        m_pages->addFile(cp1252ToUtf8(detailPageName(row)), std::move(page));
+    });
+}
+
+void ListingPageGenerator::renderDetailPages(const std::function<void(const WebDataRow &, std::string)> &take)
+{
     if (m_detailTemplateFileName.empty())
         return;
     DetailPageGenerator details(m_listings, *this);
-    for (int i = 0; i < count; ++i)
-        m_pages->addFile(cp1252ToUtf8(detailPageName(m_listings.webDataRow(i))), details.render(i));
+    for (int i = 0; i < m_listings.webDataCount(); ++i)
+        take(m_listings.webDataRow(i), details.render(i));
+}
+
+std::vector<UnknownName> ListingPageGenerator::detailUnknownNames() const
+{
+    if (m_detailTemplateFileName.empty())
+        return {};
+    return DetailPageGenerator(m_listings, *this).unknownNames();
 }
 
 void ListingPageGenerator::beginPage(int pageNumber)

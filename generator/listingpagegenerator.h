@@ -84,11 +84,14 @@ public:
     // one the parameter is ignored and the snapshot's text used.
     using DateFormatter = std::function<std::string(const ListingDateTime &date, const std::string &format)>;
     void setDateFormatter(DateFormatter formatter) { m_dateFormatter = std::move(formatter); }
+    const DateFormatter &dateFormatter() const { return m_dateFormatter; }
 
     // Every name this generator answers, the source's extra columns included.
     TemplateNames answeredNames() const;
     // The unknown names of the loaded template.
     std::vector<UnknownName> unknownNames() const { return checkTemplateNames(templateText(), answeredNames()); }
+    // Those of the detail template; its loading errors are thrown.
+    std::vector<UnknownName> detailUnknownNames() const;
 
     // Full name of page n: the output folder, "/", the template's name with
     // ".html" for its extension, n before ".html" when n > 1.
@@ -124,6 +127,8 @@ private:
     bool failing() const;
     void photoMacroValue(std::string_view name, std::string &value) const;
     void writeFilesBesidePages();
+    // Expands the detail template for each listing and hands over the text.
+    void renderDetailPages(const std::function<void(const WebDataRow &, std::string)> &take);
     bool fieldMacroValue(const std::string &name, const StringParameters &tagParams, std::string &value) const;
     bool isFieldSet(const std::string &name) const;
 

@@ -20,9 +20,10 @@ namespace {
 
 constexpr std::int64_t parallelHashFrom = 1 << 20;
 
-std::string pagesText(std::int32_t count)
+// Files, not pages: images travel with the pages.
+std::string filesText(std::int32_t count)
 {
-    return std::to_string(count) + (count == 1 ? " Seite" : " Seiten");
+    return std::to_string(count) + (count == 1 ? " Datei" : " Dateien");
 }
 
 } // namespace
@@ -34,10 +35,10 @@ std::string Uploader::pageNotStoredText(const std::string &pageName)
 
 std::string Uploader::summaryText(const UploadResult &result)
 {
-    std::string text = pagesText(result.pagesSent) + " \xfc" "bertragen, " + std::to_string(result.pagesUnchanged)
+    std::string text = filesText(result.filesSent) + " \xfc" "bertragen, " + std::to_string(result.filesUnchanged)
                        + " unver\xe4" "ndert";
-    if (result.pagesDeleted > 0)
-        text += ", " + pagesText(result.pagesDeleted) + " vom Server entfernt";
+    if (result.filesDeleted > 0)
+        text += ", " + filesText(result.filesDeleted) + " vom Server entfernt";
     return text + ".";
 }
 
@@ -192,7 +193,7 @@ void Uploader::sendPages(const Settings &settings, const UploadFiles &files)
                 pendingDigest = std::async(std::launch::async, fileSha256, localName);
             if (mayBeUnchanged && known->second == digest) {
                 current[m_pageName] = digest;
-                ++m_result.pagesUnchanged;
+                ++m_result.filesUnchanged;
                 continue;
             }
             makeServerFolders(m_pageName);
@@ -201,7 +202,7 @@ void Uploader::sendPages(const Settings &settings, const UploadFiles &files)
                 digest = pendingDigest.get();
             current[m_pageName] = digest;
             held[m_pageName] = digest;
-            ++m_result.pagesSent;
+            ++m_result.filesSent;
             if (n < count && m_cancelRequested)
                 throw StopRequested();
         }
@@ -215,7 +216,7 @@ void Uploader::sendPages(const Settings &settings, const UploadFiles &files)
             continue;
         // A refusal means the page is gone from the server already.
         if (m_session->remove(name))
-            ++m_result.pagesDeleted;
+            ++m_result.filesDeleted;
     }
     saveRecord(current);
 }

@@ -28,11 +28,11 @@ struct UploadFiles {
 struct UploadResult {
     bool ok = false;
     bool cancelled = false;
-    std::int32_t pagesSent = 0;
-    // Pages the server already held with the same bytes, not sent again.
-    std::int32_t pagesUnchanged = 0;
-    // Pages of the previous upload the current generation no longer has.
-    std::int32_t pagesDeleted = 0;
+    std::int32_t filesSent = 0;
+    // Files the server already held with the same bytes, not sent again.
+    std::int32_t filesUnchanged = 0;
+    // Files of the previous upload the current generation no longer has.
+    std::int32_t filesDeleted = 0;
     // The SHA-256 fingerprint of a server certificate nobody vouched for,
     // when that ended the upload; trusting it means storing it under
     // Certificate in section FTP.
@@ -108,7 +108,7 @@ public:
     static const std::string cancelledText;
     // The status after a page the server did not store.
     static std::string pageNotStoredText(const std::string &pageName);
-    // What a finished upload did: "3 Seiten übertragen, 2 unverändert."
+    // What a finished upload did: "3 Dateien übertragen, 2 unverändert."
     static std::string summaryText(const UploadResult &result);
 
 private:

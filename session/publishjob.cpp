@@ -70,6 +70,8 @@ PublishResult PublishJob::publish(const Settings &settings, char decimalSeparato
         m_generator.setRowsPerPage(settings.rowsPerPage);
         m_generator.setDecimalSeparator(decimalSeparator);
         m_generator.setDetailTemplateFile(settings.detailTemplate);
+        for (const UnknownName &unknown : m_generator.detailUnknownNames())
+            result.unknownNames.append(QStringLiteral("Detailvorlage, ") + fromWindows1252(describe(unknown)));
         // Without the table Bilder no image file is written.
         std::optional<PhotoStore> photos;
         if (PhotoStore::available(m_data.connection().database()))

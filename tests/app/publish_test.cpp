@@ -63,12 +63,13 @@ protected:
     fs::path html() const { return m_dir / "html"; }
 
     // A settings file as the desktop program writes it (Windows-1252, CR LF).
-    void writeSettings(const std::string &connection, bool multiPage, const std::string &templateFile = "")
+    void writeSettings(const std::string &connection, bool multiPage, const std::string &templateFile = "",
+                       const std::string &detailTemplate = "")
     {
         writeFile(m_dir / "kaviro.ini",
                   "[Application]\r\nVersion=1.0\r\n[Template]\r\nFilename=" +
                       (templateFile.empty() ? (m_dir / "liste.templ").string() : templateFile) +
-                      "\r\nOutput=" + html().string() + "\r\nMultiPage=" + (multiPage ? "1" : "0") +
+                      (detailTemplate.empty() ? "" : "\r\nDetailvorlage=" + detailTemplate) + "\r\nOutput=" + html().string() + "\r\nMultiPage=" + (multiPage ? "1" : "0") +
                       "\r\nRowsPerPage=1\r\n[FTP]\r\nFTPPort=21\r\n[Database]\r\nConnectionString=" + connection +
                       "\r\n");
     }
@@ -207,6 +208,7 @@ TEST_F(Publisher, WarnsOfUnknownNamesAndChecksWithoutWritingPages)
         std::string templateFile;
         int status;
         std::string out, err;
+        std::string detailTemplate = {};
     } cases[] = {
         {"a clean template", sqlite(), (m_dir / "liste.templ").string(), 0,
          "Einstellungen und Vorlage sind in Ordnung.\n", ""},
@@ -216,13 +218,17 @@ TEST_F(Publisher, WarnsOfUnknownNamesAndChecksWithoutWritingPages)
          "Pr\xC3\xBC" "fen Sie die Einstellung in den Datenbankoptionen.\n"},
         {"an error of the run, with the error box's \".\"", sqlite(), (m_dir / "kaputt.templ").string(), 1, "",
          "Error in template: 1 loops were not closed.\n"},
+        {"an unknown name in the detail template", sqlite(), (m_dir / "liste.templ").string(), 1, "",
+         "Warnung: Detailvorlage, Zeile 2: unbekanntes Makro \"Wohnug\"\n", (m_dir / "tippfehler.templ").string()},
+        {"an error of the detail template", sqlite(), (m_dir / "liste.templ").string(), 1, "",
+         "Error in template: 1 loops were not closed.\n", (m_dir / "kaputt.templ").string()},
     };
     writeFile(m_dir / "kaputt.templ", "<repeat name=Loop>\r\n<p><macro name=Wohnung/></p>\r\n");
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all(html());
         fs::create_directories(html());
-        writeSettings(c.connection, false, c.templateFile);
+        writeSettings(c.connection, false, c.templateFile, c.detailTemplate);
         result = publish(settingsArgument() + " --check");
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(result.out, c.out);

@@ -188,7 +188,7 @@ TEST_F(UploadDialogTest, UploadToVsftpdRunsTheGaugeToFullAndHidesAfterwards)
 
     EXPECT_TRUE(upload->upload(names));
     EXPECT_EQ(statuses, steps + QStringList{u"box: Die HTML-Seiten wurden übertragen.\r\n"
-                                            "2 Seiten übertragen, 0 unverändert."_s});
+                                            "2 Dateien übertragen, 0 unverändert."_s});
     EXPECT_EQ(desktop.messageBoxes().back().caption, u"Information"_s);
     EXPECT_EQ(desktop.messageBoxes().back().icon, QMessageBox::Information);
     EXPECT_FALSE(upload->isVisible());
@@ -227,7 +227,7 @@ TEST_F(UploadDialogTest, CancelEndsThePageBeingSentAndQuits)
     server.finish();
     EXPECT_FALSE(startedAgain);
     // The window says how many pages had gone.
-    const QString outcome = u"Übertragung vom Benutzer abgebrochen. 0 Seiten übertragen, 0 unverändert."_s;
+    const QString outcome = u"Übertragung vom Benutzer abgebrochen. 0 Dateien übertragen, 0 unverändert."_s;
     EXPECT_EQ(statuses, steps + QStringList({u"Übertragung wird abgebrochen ..."_s,
                                              u"Übertragung vom Benutzer abgebrochen."_s, outcome,
                                              u"box: "_s + outcome}));
@@ -256,7 +256,7 @@ TEST_F(UploadDialogTest, ClosingTheWindowDuringAnUploadOnlyHidesIt)
     server.finish();
     EXPECT_TRUE(hiddenWhileRunning);
     EXPECT_EQ(statuses, steps + QStringList{u"box: Die HTML-Seiten wurden übertragen.\r\n"
-                                            "2 Seiten übertragen, 0 unverändert."_s});
+                                            "2 Dateien übertragen, 0 unverändert."_s});
     EXPECT_EQ(server.stored(), (std::vector<StoredFile>{{"liste.html", "eins"}, {"liste2.html", "zwei"}}));
     EXPECT_FALSE(upload->isVisible());
 }
@@ -360,7 +360,7 @@ TEST_F(UploadDialogTest, UntrustedCertificateIsAskedAboutAndStoredOnlyAfterYes)
     EXPECT_EQ(test::readFile(stored), page);
     ASSERT_EQ(desktop.messageBoxes().size(), 3u);
     EXPECT_EQ(desktop.messageBoxes()[2].text,
-              u"Die HTML-Seiten wurden übertragen.\r\n1 Seite übertragen, 0 unverändert."_s);
+              u"Die HTML-Seiten wurden übertragen.\r\n1 Datei übertragen, 0 unverändert."_s);
 
     // Trusted from now on: no further question.
     EXPECT_TRUE(upload->upload(names));

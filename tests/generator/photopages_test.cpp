@@ -123,6 +123,19 @@ TEST_F(PhotoPagesTest, OneDetailPagePerListingWithItsPhotosAndItsListPage)
     EXPECT_EQ(files.at("wohnung-20.html"), "Dritte zur\xFC" "ck: liste2.html (2/2)");
 }
 
+TEST_F(PhotoPagesTest, DetailPagesFormatDatesAsTheListPagesDo)
+{
+    m_listings.rows[0].dates.fill({2025, 9, 1});
+    m_generator.setDateFormatter([](const ListingDateTime &date, const std::string &format) {
+        return format + "=" + std::to_string(date.year);
+    });
+    const std::string date = "<macro name=ZuMietenAb format=\"yyyy\"/>";
+    run("<repeat name=Loop>" + date + ";</repeat name=Loop>", date);
+    const auto files = outputFiles();
+    EXPECT_EQ(files.at("liste.html"), "yyyy=2025;;\r\n");
+    EXPECT_EQ(files.at("wohnung-12.html"), "yyyy=2025\r\n");
+}
+
 TEST_F(PhotoPagesTest, ALaterGenerationRemovesTheFilesItNoLongerWrites)
 {
     m_out.write("bilder/logo.jpg", "the user's own");

@@ -144,7 +144,7 @@ TEST_F(PublisherUpload, DetailPagesAndPhotosArriveByteIdenticalAndOnlyOnce)
         EXPECT_EQ(readFile(m_server->uploadDir() + "/" + name), bytes) << name;
 
     ASSERT_EQ(run(), 0) << m_out << m_err;
-    EXPECT_NE(m_out.find("0 Seiten \xc3\xbc" "bertragen, 8 unver\xc3\xa4" "ndert.\n"), std::string::npos) << m_out;
+    EXPECT_NE(m_out.find("0 Dateien \xc3\xbc" "bertragen, 8 unver\xc3\xa4" "ndert.\n"), std::string::npos) << m_out;
 }
 
 TEST_F(PublisherUpload, RefusedFolderFailsWithTheServersReply)
@@ -159,11 +159,11 @@ TEST_F(PublisherUpload, RefusedFolderFailsWithTheServersReply)
 TEST_F(PublisherUpload, SkipsUnchangedPagesUnlessEveryPageIsAskedFor)
 {
     ASSERT_EQ(run(), 0) << m_err;
-    EXPECT_NE(m_out.find("2 Seiten \xc3\xbc" "bertragen, 0 unver\xc3\xa4" "ndert.\n"), std::string::npos) << m_out;
+    EXPECT_NE(m_out.find("2 Dateien \xc3\xbc" "bertragen, 0 unver\xc3\xa4" "ndert.\n"), std::string::npos) << m_out;
     ASSERT_EQ(run(), 0) << m_err;
-    EXPECT_NE(m_out.find("0 Seiten \xc3\xbc" "bertragen, 2 unver\xc3\xa4" "ndert.\n"), std::string::npos) << m_out;
+    EXPECT_NE(m_out.find("0 Dateien \xc3\xbc" "bertragen, 2 unver\xc3\xa4" "ndert.\n"), std::string::npos) << m_out;
     ASSERT_EQ(run("--upload-all"), 0) << m_err;
-    EXPECT_NE(m_out.find("2 Seiten \xc3\xbc" "bertragen, 0 unver\xc3\xa4" "ndert.\n"), std::string::npos) << m_out;
+    EXPECT_NE(m_out.find("2 Dateien \xc3\xbc" "bertragen, 0 unver\xc3\xa4" "ndert.\n"), std::string::npos) << m_out;
     EXPECT_EQ(readFile(m_server->uploadDir() + "/liste2.html"), readFile(m_dir.path() + "/html/liste2.html"));
 }
 
@@ -239,7 +239,7 @@ TEST_F(PublisherUpload, SigtermDuringAStalledUploadCancelsItAndSaysHowFarItGot)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     const std::string out = readFile(m_dir.path() + "/out.txt");
-    EXPECT_NE(out.find("\xc3\x9c" "bertragung vom Benutzer abgebrochen.\n0 Seiten \xc3\xbc" "bertragen"),
+    EXPECT_NE(out.find("\xc3\x9c" "bertragung vom Benutzer abgebrochen.\n0 Dateien \xc3\xbc" "bertragen"),
               std::string::npos) << out;
     EXPECT_EQ(server.lines().back(), "QUIT");
 }

@@ -135,13 +135,13 @@ TEST_P(RealServerUpload, OnlyChangedPagesTravelAndStalePagesOfOursGo)
 {
     test::writeFile(m_server->uploadDir() + "/impressum.html", "<p>Impressum</p>");
     EXPECT_TRUE(upload({"<p>1</p>", "<p>2</p>", "<p>3</p>", "<p>4</p>", "<p>5</p>"}));
-    EXPECT_EQ(m_uploader.lastResult().pagesSent, 5);
+    EXPECT_EQ(m_uploader.lastResult().filesSent, 5);
 
     // Fewer pages, the second one changed.
     EXPECT_TRUE(upload({"<p>1</p>", "<p>2 neu</p>", "<p>3</p>"}));
-    EXPECT_EQ(m_uploader.lastResult().pagesSent, 1);
-    EXPECT_EQ(m_uploader.lastResult().pagesUnchanged, 2);
-    EXPECT_EQ(m_uploader.lastResult().pagesDeleted, 2);
+    EXPECT_EQ(m_uploader.lastResult().filesSent, 1);
+    EXPECT_EQ(m_uploader.lastResult().filesUnchanged, 2);
+    EXPECT_EQ(m_uploader.lastResult().filesDeleted, 2);
     EXPECT_EQ(uploadedNames(),
               (std::set<std::string>{"angebote.html", "angebote2.html", "angebote3.html", "impressum.html"}));
     EXPECT_EQ(arrivedBytes(2), "<p>2 neu</p>");
@@ -150,8 +150,8 @@ TEST_P(RealServerUpload, OnlyChangedPagesTravelAndStalePagesOfOursGo)
     // UploadAll sends every page again, over the pages already there.
     m_settings.uploadAll = true;
     EXPECT_TRUE(upload({"<p>1</p>", "<p>2 neu</p>", "<p>3</p>"}));
-    EXPECT_EQ(m_uploader.lastResult().pagesSent, 3);
-    EXPECT_EQ(m_uploader.lastResult().pagesUnchanged, 0);
+    EXPECT_EQ(m_uploader.lastResult().filesSent, 3);
+    EXPECT_EQ(m_uploader.lastResult().filesUnchanged, 0);
     EXPECT_EQ(uploadedNames().size(), 4u);
 }
 
@@ -175,20 +175,20 @@ TEST_P(RealServerUpload, DetailPagesAndImagesTravelWithThePagesIntoTheirFolders)
     ASSERT_TRUE(m_uploader.upload(m_settings, files)) << (m_errors.empty() ? "" : m_errors.front());
     for (const auto &[name, bytes] : generation)
         EXPECT_EQ(test::readFile(m_server->uploadDir() + "/" + name), bytes) << name;
-    EXPECT_EQ(m_uploader.lastResult().pagesSent, 4);
+    EXPECT_EQ(m_uploader.lastResult().filesSent, 4);
     // No temporary name stays behind in the sub-folder.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_server->uploadDir() + "/bilder"),
                             std::filesystem::directory_iterator()),
               2);
 
     ASSERT_TRUE(m_uploader.upload(m_settings, files));
-    EXPECT_EQ(m_uploader.lastResult().pagesSent, 0);
-    EXPECT_EQ(m_uploader.lastResult().pagesUnchanged, 4);
+    EXPECT_EQ(m_uploader.lastResult().filesSent, 0);
+    EXPECT_EQ(m_uploader.lastResult().filesUnchanged, 4);
 
     // The photo deleted: its files go from the server too.
     files.names = {"angebote.html", "wohnung-12.html"};
     ASSERT_TRUE(m_uploader.upload(m_settings, files));
-    EXPECT_EQ(m_uploader.lastResult().pagesDeleted, 2);
+    EXPECT_EQ(m_uploader.lastResult().filesDeleted, 2);
     EXPECT_FALSE(std::filesystem::exists(m_server->uploadDir() + "/bilder/12-1.jpg"));
 }
 

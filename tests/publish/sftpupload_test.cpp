@@ -111,7 +111,7 @@ TEST_F(SftpUploadTest, ImagesGoIntoTheServerSubFolderCreatedWhenMissing)
     local.write("bilder/12-2.jpg", image.substr(7));
     files.names.push_back("bilder/12-2.jpg");
     ASSERT_TRUE(uploader.upload(settings(), files)) << (errors.empty() ? "" : errors.front());
-    EXPECT_EQ(uploader.lastResult().pagesSent, 1);
+    EXPECT_EQ(uploader.lastResult().filesSent, 1);
     EXPECT_EQ(readFile(remote + "/bilder/12-2.jpg"), image.substr(7));
 }
 
@@ -128,7 +128,7 @@ TEST_F(SftpUploadTest, PagesArriveByteIdenticalAndUnchangedOnesStayHome)
     });
     ASSERT_TRUE(upload(settings(), 3)) << (errors.empty() ? "" : errors.front());
     EXPECT_EQ(statuses, (Lines{connecting, changing, sending}));
-    EXPECT_EQ(uploader.lastResult().pagesSent, 3);
+    EXPECT_EQ(uploader.lastResult().filesSent, 3);
     for (std::int32_t n = 1; n <= 3; ++n) {
         EXPECT_EQ(readFile(remote + "/" + pageName(n)), pages[std::size_t(n - 1)]) << n;
         EXPECT_EQ(lastSent[std::size_t(n)], std::int64_t(pages[std::size_t(n - 1)].size())) << n;
@@ -145,14 +145,14 @@ TEST_F(SftpUploadTest, PagesArriveByteIdenticalAndUnchangedOnesStayHome)
     // touched meanwhile (the record speaks for the server).
     const auto stamp = std::filesystem::last_write_time(remote + "/" + pageName(2));
     ASSERT_TRUE(upload(settings(), 3));
-    EXPECT_EQ(uploader.lastResult().pagesSent, 0);
-    EXPECT_EQ(uploader.lastResult().pagesUnchanged, 3);
+    EXPECT_EQ(uploader.lastResult().filesSent, 0);
+    EXPECT_EQ(uploader.lastResult().filesUnchanged, 3);
     EXPECT_EQ(std::filesystem::last_write_time(remote + "/" + pageName(2)), stamp);
 
     Settings all = settings();
     all.uploadAll = true;
     ASSERT_TRUE(upload(all, 3));
-    EXPECT_EQ(uploader.lastResult().pagesSent, 3);
+    EXPECT_EQ(uploader.lastResult().filesSent, 3);
 }
 
 TEST_F(SftpUploadTest, FewerPagesRemoveOnlyOurStaleOnes)
@@ -162,8 +162,8 @@ TEST_F(SftpUploadTest, FewerPagesRemoveOnlyOurStaleOnes)
     ASSERT_TRUE(upload(settings(), 5)) << (errors.empty() ? "" : errors.front());
     generate(3, "2");
     ASSERT_TRUE(upload(settings(), 3)) << (errors.empty() ? "" : errors.front());
-    EXPECT_EQ(uploader.lastResult().pagesSent, 3);
-    EXPECT_EQ(uploader.lastResult().pagesDeleted, 2);
+    EXPECT_EQ(uploader.lastResult().filesSent, 3);
+    EXPECT_EQ(uploader.lastResult().filesDeleted, 2);
     EXPECT_EQ(folderNames(remote), (Lines{"impressum.html", pageName(1), pageName(2), pageName(3)}));
     EXPECT_EQ(readFile(remote + "/" + pageName(3)), pages[2]);
     EXPECT_EQ(readFile(remote + "/impressum.html"), "meins");
@@ -210,7 +210,7 @@ TEST_F(SftpUploadTest, HostKeyNobodyVouchedForEndsTheUploadWithItsFingerprint)
         const UploadResult &result = uploader.lastResult();
         if (c.accepted) {
             EXPECT_TRUE(result.untrustedHostKey.empty());
-            EXPECT_EQ(result.pagesSent, 1);
+            EXPECT_EQ(result.filesSent, 1);
             continue;
         }
         EXPECT_EQ(statuses, (Lines{connecting, Uploader::connectFailedText}));

@@ -230,7 +230,7 @@ TEST(Uploader, PageTheServerDidNotStoreFailsTheUploadAndTravelsAgain)
     EXPECT_FALSE(run.upload(uploader, settingsFor(server), 3));
     EXPECT_EQ(run.statuses, (Lines{connecting, changing, sending, Uploader::pageNotStoredText("wohnungen2.html")}));
     EXPECT_EQ(run.errors, Lines{"552 Disk quota exceeded; file removed\r\n"});
-    EXPECT_EQ(uploader.lastResult().pagesSent, 1);
+    EXPECT_EQ(uploader.lastResult().filesSent, 1);
     // The half page is deleted, page 3 never sent.
     EXPECT_EQ(server.stored(), (std::vector<StoredFile>{{"wohnungen.html", run.pages[0]}}));
     EXPECT_EQ(server.conversation().back(), "QUIT");
@@ -239,9 +239,9 @@ TEST(Uploader, PageTheServerDidNotStoreFailsTheUploadAndTravelsAgain)
     // The next upload sends what did not arrive; page 1 is known unchanged.
     EXPECT_TRUE(run.upload(uploader, settingsFor(server), 3));
     server.finish();
-    EXPECT_EQ(uploader.lastResult().pagesSent, 2);
-    EXPECT_EQ(uploader.lastResult().pagesUnchanged, 1);
-    EXPECT_EQ(Uploader::summaryText(uploader.lastResult()), "2 Seiten \xfc" "bertragen, 1 unver\xe4" "ndert.");
+    EXPECT_EQ(uploader.lastResult().filesSent, 2);
+    EXPECT_EQ(uploader.lastResult().filesUnchanged, 1);
+    EXPECT_EQ(Uploader::summaryText(uploader.lastResult()), "2 Dateien \xfc" "bertragen, 1 unver\xe4" "ndert.");
     EXPECT_EQ(server.stored().size(), 3u);
 }
 
@@ -334,7 +334,7 @@ TEST(Uploader, CancelEndsAtOnceWithQuitAndNoHalfPage)
         EXPECT_FALSE(uploader.upload(settingsFor(server), run.files(3)));
         server.finish();
         EXPECT_TRUE(uploader.lastResult().cancelled);
-        EXPECT_EQ(uploader.lastResult().pagesSent, 0);
+        EXPECT_EQ(uploader.lastResult().filesSent, 0);
         EXPECT_EQ(run.statuses, c.statuses);
         EXPECT_TRUE(run.errors.empty());
         EXPECT_EQ(server.conversation(), c.lines);
@@ -371,7 +371,7 @@ TEST(Uploader, CancelFromAnotherThreadEndsAStalledWait)
     canceller.join();
     EXPECT_LT(took, std::chrono::seconds(2));
     EXPECT_EQ(run.statuses.back(), Uploader::cancelledText);
-    EXPECT_EQ(uploader.lastResult().pagesSent, 1);
+    EXPECT_EQ(uploader.lastResult().filesSent, 1);
 }
 
 TEST(Uploader, RefusesToStartWhileRunning)
