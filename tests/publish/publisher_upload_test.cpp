@@ -124,7 +124,9 @@ TEST_F(PublisherUpload, DetailPagesAndPhotosArriveByteIdenticalAndOnlyOnce)
     const std::string photos = "sqlite3 '" + db + "' < '" + KAVIRO_SOURCE_DIR + "/examples/bilder-sqlite.sql' && "
                                "sqlite3 '" + db + "' \"INSERT INTO Bilder (WohnungId, Position, Titel, Bild, Breite, "
                                "Hoehe) VALUES (1, 1, 'Wohnzimmer', readfile('" + photo + "'), 48, 32), "
-                               "(1, 2, 'Bad', readfile('" + photo + "'), 48, 32)\"";
+                               "(1, 2, 'Bad', readfile('" + photo + "'), 48, 32), "
+                               "(3, 1, 'Vermietet', readfile('" + photo + "'), 48, 32); "
+                               "INSERT INTO Wohnungen (Id, Wohnung, Status) VALUES (3, 'Vermietet', 0)\"";
     ASSERT_EQ(std::system(photos.c_str()), 0);
     m_dir.write("liste.templ", "<repeat name=Loop><a href=\"<macro name=DetailDatei/>\"><macro name=Wohnung/></a>"
                                "<repeat name=Bilder><img src=\"<macro name=BildVorschau/>\"></repeat name=Bilder>"
@@ -138,7 +140,7 @@ TEST_F(PublisherUpload, DetailPagesAndPhotosArriveByteIdenticalAndOnlyOnce)
     for (const char *name : {"liste.html", "liste2.html", "wohnung-1.html", "wohnung-2.html", "bilder/1-1.jpg",
                              "bilder/1-1-klein.jpg", "bilder/1-2.jpg", "bilder/1-2-klein.jpg"})
         EXPECT_TRUE(local.count(name)) << name;
-    EXPECT_EQ(local.size(), 8u);
+    EXPECT_EQ(local.size(), 8u) << "nothing of the let listing";
     EXPECT_EQ(local.at("bilder/1-1.jpg"), readFile(photo));
     for (const auto &[name, bytes] : local)
         EXPECT_EQ(readFile(m_server->uploadDir() + "/" + name), bytes) << name;
