@@ -38,6 +38,18 @@ void useLocalTimeZone(const QSqlDatabase &db)
     query.exec(QStringLiteral("SET TIME ZONE '%1'").arg(zone));
 }
 
+// SQLite leaves references unchecked unless asked: deleting a listing would
+// keep its photos, and a new listing given the freed key would show them.
+// A reference to a column that is no key (photos beside a table from before
+// the key) would make every change fail; such a database stays as it was.
+void useForeignKeys(const QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    query.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+    if (!query.exec(QStringLiteral("PRAGMA foreign_key_check")))
+        query.exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
+}
+
 // libpq's own time-outs: the connect bound, and a peer that keeps sent data
 // unacknowledged for the statement bound counts as gone. The server ends
 // its own statements at the bound too; the watchdog covers the rest.
@@ -157,6 +169,8 @@ void DbConnection::open()
                     bounded([&] {
                         if (settings.provider == Provider::PostgreSQL)
                             useLocalTimeZone(db);
+                        else if (settings.provider == Provider::SQLite)
+                            useForeignKeys(db);
                         m_textCollation = useGermanCollation(db, settings.provider);
                     });
                 } catch (const Error &error) {

@@ -130,6 +130,25 @@ TEST_P(PhotoStoreTest, OrderAndTitlesSurviveAReload)
     EXPECT_EQ(titles, (QStringList{u"c.jpg"_s, u"a.jpg"_s, u"Blick über den Hof"_s}));
 }
 
+TEST_P(PhotoStoreTest, DeletingAListingTakesItsPhotosAndANewListingStartsWithNone)
+{
+    ListingTable &table = m_module.table();
+    table.last();
+    const qint64 last = PhotoStore::currentListingKey(table);
+    PhotoStore photos(m_module.connection().database());
+    photos.add(last, smallJpeg(u"a.jpg"_s));
+    table.deleteRow();
+    QSqlQuery count(m_module.connection().database());
+    ASSERT_TRUE(count.exec(u"SELECT COUNT(*) FROM \"Bilder\""_s) && count.next());
+    EXPECT_EQ(count.value(0).toInt(), 0);
+
+    // SQLite may hand the freed key to the next listing.
+    table.insert();
+    table.setValue(u"Wohnung"_s, u"Neu"_s);
+    table.post();
+    EXPECT_TRUE(photos.photos(PhotoStore::currentListingKey(table)).isEmpty());
+}
+
 TEST_P(PhotoStoreTest, TheSnapshotCarriesEachActiveListingsPhotosAndKey)
 {
     PhotoStore photos(m_module.connection().database());
