@@ -380,6 +380,7 @@ void MainWindow::submitEditors()
 
 void MainWindow::postPendingEdit()
 {
+    m_photos->retitleSelected();
     submitEditors();
     if (ListingTable *listings = table(); isEditing(listings))
         listings->post();

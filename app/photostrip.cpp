@@ -126,6 +126,9 @@ void PhotoStrip::setDatabase(const QSqlDatabase &db)
 
 void PhotoStrip::showListing(std::optional<qint64> listing)
 {
+    // The navigator takes no focus, so a title typed without Enter is
+    // written here rather than lost.
+    retitleSelected();
     m_listing = listing;
     reload();
 }

@@ -47,6 +47,8 @@ public:
     void addFiles(const QStringList &paths);
     void removeSelected();
     void moveSelected(int steps);
+    // Writes a changed title of the chosen photo; also run before the strip
+    // shows another listing and before the window's commands.
     void retitleSelected();
 
     QListWidget *photoList() const { return m_list; }

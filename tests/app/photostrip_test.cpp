@@ -111,11 +111,16 @@ TEST_F(PhotoStripTest, PhotosAreAddedMovedRetitledAndRemovedByClicksAndKeys)
     EXPECT_EQ(storedTitles(listing), (QStringList{u"Blick über den Hof"_s, QString()}));
     EXPECT_EQ(dbValue(u"SELECT \"Breite\" FROM \"Bilder\" WHERE \"Position\" = 1"_s).toInt(), 2000);
 
-    // Order and titles are read again for the listing after going away.
+    // Order and titles are read again for the listing after going away; a
+    // title typed without Enter goes along.
+    clickItem(list, 1);
+    QTest::mouseClick(title, Qt::LeftButton);
+    typeText(title, u"Küche"_s);
     program->click(RecordNavigator::Next);
+    EXPECT_EQ(storedTitles(listing), (QStringList{u"Blick über den Hof"_s, u"Küche"_s}));
     EXPECT_EQ(list->count(), 0);
     program->click(RecordNavigator::Prior);
-    EXPECT_EQ(shownTitles(list), (QStringList{u"Blick über den Hof"_s, QString()}));
+    EXPECT_EQ(shownTitles(list), (QStringList{u"Blick über den Hof"_s, u"Küche"_s}));
     EXPECT_TRUE(program->window->grab().save(test::artifactPath(u"mainwindow-fotos.png"_s)));
 
     // Removing asks; "Abbrechen" keeps the photo.
@@ -126,7 +131,7 @@ TEST_F(PhotoStripTest, PhotosAreAddedMovedRetitledAndRemovedByClicksAndKeys)
     EXPECT_EQ(storedTitles(listing).size(), 2);
     program->desktop.buttonAnswers = {QMessageBox::Ok};
     QTest::mouseClick(program->child<QPushButton>("btnFotoEntfernen"), Qt::LeftButton);
-    EXPECT_EQ(storedTitles(listing), QStringList{QString()});
+    EXPECT_EQ(storedTitles(listing), QStringList{u"Küche"_s});
     EXPECT_EQ(list->count(), 1);
     EXPECT_EQ(list->currentRow(), 0) << "its neighbour is chosen";
 }
