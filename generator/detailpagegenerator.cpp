@@ -12,6 +12,7 @@ DetailPageGenerator::DetailPageGenerator(const ListingSource &listings, const Li
     setMultiPage(list.multiPage());
     setRowsPerPage(list.rowsPerPage());
     setDecimalSeparator(list.decimalSeparator());
+    setDateFormatter(list.dateFormatter());
 }
 
 std::string DetailPageGenerator::render(int row)

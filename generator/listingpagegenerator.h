@@ -84,6 +84,7 @@ public:
     // one the parameter is ignored and the snapshot's text used.
     using DateFormatter = std::function<std::string(const ListingDateTime &date, const std::string &format)>;
     void setDateFormatter(DateFormatter formatter) { m_dateFormatter = std::move(formatter); }
+    const DateFormatter &dateFormatter() const { return m_dateFormatter; }
 
     // Every name this generator answers, the source's extra columns included.
     TemplateNames answeredNames() const;
