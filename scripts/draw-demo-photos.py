@@ -521,7 +521,7 @@ def floor_plan(path):
     # Furniture outlines.
     furniture = (170, 164, 156)
     c.rect(220, 200, 500, 300, None, furniture, 3)
-    c.ellipse(400, 370, 580, 500, None, furniture, 3)
+    c.ellipse(400, 395, 580, 525, None, furniture, 3)
     c.rect(780, 150, 1050, 215, None, furniture, 3)
     c.rect(1110, 160, 1250, 300, None, furniture, 3)
     c.rect(1080, 780, 1290, 890, None, furniture, 3)
@@ -531,21 +531,22 @@ def floor_plan(path):
     inner = [
         [(760, 140), (760, 440)], [(760, 530), (760, 620)], [(760, 710), (760, 900)],
         [(760, 420), (860, 420)], [(950, 420), (1060, 420)],
-        [(1060, 140), (1060, 440)], [(1060, 530), (1060, 640)], [(1060, 730), (1060, 900)],
+        [(1060, 140), (1060, 440)], [(1060, 530), (1060, 580)], [(1060, 670), (1060, 900)],
         [(160, 560), (760, 560)], [(1060, 560), (1300, 560)],
     ]
     for points in inner:
         c.line(points, thin, 10)
     c.rect(left, top, right, bottom, None, wall, 18)
-    # Doors: a gap, the open leaf and the arc it sweeps (angles clockwise
-    # from east, as the image's y axis points down).
-    for x, y, closed, opened in ((760, 440, 90, 180), (760, 710, 180, 270), (860, 420, 270, 360),
-                                 (1060, 440, 0, 90), (1060, 730, 270, 360), (960, 900, 180, 270)):
-        r = 90
-        if (x, y) == (960, 900):
-            c.rect(860, bottom - 9, 960, bottom + 9, (250, 248, 242))
-            r = 100
-        c.arc(x - r, y - r, x + r, y + r, min(closed, opened), max(closed, opened), (150, 150, 150), 2)
+    # Doors: the hinge, the leaf closed and open (angles clockwise from east,
+    # as the image's y axis points down), the arc it sweeps. The front door
+    # is a gap in the outer wall.
+    c.rect(860, bottom - 9, 960, bottom + 9, (250, 248, 242))
+    for x, y, closed, opened, r in ((760, 440, 90, 180, 90), (760, 710, 270, 180, 90), (860, 420, 0, 270, 90),
+                                    (1060, 440, 90, 0, 90), (1060, 670, 270, 0, 90), (960, 900, 180, 270, 100)):
+        start, end = sorted((closed, opened))
+        if end - start > 180:
+            start, end = end, start + 360
+        c.arc(x - r, y - r, x + r, y + r, start, end, (150, 150, 150), 2)
         end = math.radians(opened)
         c.line([(x, y), (x + r * math.cos(end), y + r * math.sin(end))], thin, 5)
     # Windows as gaps in the outer wall with two thin glass lines.
