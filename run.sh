@@ -2,10 +2,12 @@
 # Installs what is missing, builds Kaviro and runs its main job on the demo data.
 #
 # On first use it prepares a demo workspace: demo/wohnungen.db (the demo
-# listings), demo/wohnungen.templ (the demo template), the output folder
-# demo/html, and the settings file kaviro.ini beside the built programs,
-# pointing at them. Nothing that exists already is overwritten, so edits to
-# the template, the database or the settings stay.
+# listings with their photos), demo/wohnungen.templ and
+# demo/wohnung-detail.templ (the demo templates for the list pages and for
+# one page per listing), the output folder demo/html, and the settings file
+# kaviro.ini beside the built programs, pointing at them. Nothing that exists
+# already is overwritten, so edits to the templates, the database or the
+# settings stay; remove demo/ and kaviro.ini to start afresh.
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 build=${KAVIRO_BUILD_DIR:-$top/build}
@@ -21,15 +23,17 @@ if [ ! -e "$demo/wohnungen.db" ]; then
   "$bin/kaviro-createdb" "$demo/wohnungen.db" >/dev/null
   echo "Demo-Datenbank angelegt: $demo/wohnungen.db"
 fi
-if [ ! -e "$demo/wohnungen.templ" ]; then
-  cp "$top/examples/wohnungen.templ" "$demo/wohnungen.templ"
-  echo "Demo-Vorlage angelegt: $demo/wohnungen.templ"
-fi
+for template in wohnungen.templ wohnung-detail.templ; do
+  if [ ! -e "$demo/$template" ]; then
+    cp "$top/examples/$template" "$demo/$template"
+    echo "Demo-Vorlage angelegt: $demo/$template"
+  fi
+done
 if [ ! -e "$settings" ]; then
   # The settings file is Windows-1252 like the desktop program writes it.
   {
-    printf '[Template]\r\nFilename=%s\r\nOutput=%s\r\nMultiPage=1\r\nRowsPerPage=5\r\n' \
-      "$demo/wohnungen.templ" "$demo/html"
+    printf '[Template]\r\nFilename=%s\r\nOutput=%s\r\nMultiPage=1\r\nRowsPerPage=5\r\nDetailvorlage=%s\r\n' \
+      "$demo/wohnungen.templ" "$demo/html" "$demo/wohnung-detail.templ"
     printf '[Database]\r\nConnectionString=Provider=SQLite;Data Source=%s\r\n' "$demo/wohnungen.db"
   } | iconv -f UTF-8 -t WINDOWS-1252 > "$settings.tmp" || {
     rm -f "$settings.tmp"

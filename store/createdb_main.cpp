@@ -1,6 +1,7 @@
-// kaviro-createdb FILE [--empty]: creates a new SQLite database with the table
-// Wohnungen and, unless --empty is given, the demo listings; prints the
-// connection string that opens it. Never overwrites an existing file.
+// kaviro-createdb FILE [--empty]: creates a new SQLite database with the tables
+// Wohnungen and Bilder and, unless --empty is given, the demo listings with
+// their photos; prints the connection string that opens it. Never overwrites
+// an existing file.
 #include "store/listingdatabase.h"
 #include "store/windows1252.h"
 

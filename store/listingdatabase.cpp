@@ -1,6 +1,7 @@
 #include "store/listingdatabase.h"
 
 #include "store/connectionstring.h"
+#include "store/demophotos.h"
 #include "store/windows1252.h"
 
 #include <QFile>
@@ -102,8 +103,10 @@ QString createSqliteDatabase(const QString &path, bool withDemoListings)
             try {
                 runSqlScript(db, exampleScript(ExampleScript::SqliteTable));
                 runSqlScript(db, exampleScript(ExampleScript::SqlitePhotos));
-                if (withDemoListings)
+                if (withDemoListings) {
                     runSqlScript(db, exampleScript(ExampleScript::DemoListings));
+                    addDemoPhotos(db);
+                }
             } catch (const Error &error) {
                 failure = fromWindows1252(error.what());
             }

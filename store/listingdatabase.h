@@ -25,8 +25,8 @@ QStringList splitSqlScript(const QString &script);
 // with the driver's text when a statement fails (nothing is kept then).
 void runSqlScript(const QSqlDatabase &db, const QString &script);
 
-// Creates a new SQLite database file holding the tables Wohnungen and Bilder, with the
-// demo listings when asked. Refuses to touch an existing file. Returns the
+// Creates a new SQLite database file holding the tables Wohnungen and Bilder,
+// with the demo listings and their photos when asked. Refuses to touch an existing file. Returns the
 // connection string that opens it.
 QString createSqliteDatabase(const QString &path, bool withDemoListings);
 

@@ -12,7 +12,8 @@
 //   --template FILE        writes the benchmark template
 //   --listings-sql N       prints INSERTs (UTF-8) for the same N listings
 //   --snapshot-bytes N     prints the memory the snapshot of N listings takes
-//   --pack SRC PACK        packs the files of folder SRC into the file PACK
+//   --pack SRC PACK        packs the files of folder SRC and its sub-folders
+//                          into the file PACK
 //   --write-pack PACK DST  the reference process: reads PACK and writes its
 //                          files into the new folder DST; publish_bench.sh
 //                          times it whole, as it times kaviro-publish
@@ -141,18 +142,28 @@ struct File {
 };
 using Files = std::vector<File>;
 
-// The pages of a folder in the order the generator writes them (bench.html,
+// The files of a folder and its sub-folders (named relative to it), each
+// folder's in the order the generator writes its pages (bench.html,
 // bench2.html, ..., bench20000.html), not in the folder's own order, so that
 // the reference creates the same files in the same order.
 Files readFolder(const fs::path &dir)
 {
     Files files;
-    for (const auto &entry : fs::directory_iterator(dir)) {
+    for (const auto &entry : fs::recursive_directory_iterator(dir)) {
+        if (!entry.is_regular_file())
+            continue;
         std::ifstream in(entry.path(), std::ios::binary);
-        files.push_back({entry.path().filename().string(),
+        files.push_back({fs::relative(entry.path(), dir).string(),
                          std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())});
     }
-    std::sort(files.begin(), files.end(), [](const File &a, const File &b) {
+    // Folder by folder, the top one first.
+    const auto folderOf = [](const File &file) {
+        const std::size_t slash = file.name.rfind('/');
+        return std::string_view(file.name).substr(0, slash == std::string::npos ? 0 : slash);
+    };
+    std::sort(files.begin(), files.end(), [&folderOf](const File &a, const File &b) {
+        if (folderOf(a) != folderOf(b))
+            return folderOf(a) < folderOf(b);
         return a.name.size() != b.name.size() ? a.name.size() < b.name.size() : a.name < b.name;
     });
     return files;
@@ -319,11 +330,18 @@ int helperMode(int argc, char *argv[])
         if (!in || ::mkdir(argv[3], 0777) != 0)
             return 1;
         const std::string_view bytes = pack;
+        fs::path folder = argv[3];
         for (std::size_t at = 0; at < bytes.size();) {
             const std::size_t nameEnd = bytes.find('\n', at);
             const std::size_t sizeEnd = bytes.find('\n', nameEnd + 1);
             const std::size_t size = std::stoul(pack.substr(nameEnd + 1, sizeEnd - nameEnd - 1));
-            writeFile(fs::path(argv[3]) / bytes.substr(at, nameEnd - at), bytes.substr(sizeEnd + 1, size));
+            const fs::path file = fs::path(argv[3]) / bytes.substr(at, nameEnd - at);
+            // A sub-folder is made once, as the generator makes it.
+            if (file.parent_path() != folder) {
+                folder = file.parent_path();
+                fs::create_directories(folder);
+            }
+            writeFile(file, bytes.substr(sizeEnd + 1, size));
             at = sizeEnd + 1 + size;
         }
         return 0;

@@ -26,6 +26,7 @@ runs=${RUNS:-5}
 bin=$build/bin
 bench=$bin/kaviro_publisher_bench
 listings=100000
+. "$top/bench/publisher/timing.sh"
 
 work=$(mktemp -d "${KAVIRO_BENCH_DIR:-$build}/publish-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -35,23 +36,6 @@ echo "Lege $listings Wohnungen in SQLite an ..."
 sqlite3 "$work/bench.db" < "$top/examples/wohnungen-sqlite.sql"
 "$bench" --listings-sql "$listings" | sqlite3 "$work/bench.db"
 snapshot=$("$bench" --snapshot-bytes "$listings")
-
-# Runs a command as a whole process; prints its seconds, its peak memory in
-# KiB goes to the file named first (when /usr/bin/time is there).
-timed() {
-  local rss=$1 start end
-  shift
-  start=$(date +%s%N)
-  if [ -x /usr/bin/time ]; then
-    /usr/bin/time -f %M -o "$rss" "$@" > /dev/null
-  else
-    "$@" > /dev/null
-  fi
-  end=$(date +%s%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", (b - a) / 1e9 }'
-}
-
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 for mode in 0 1; do
   : > "$work/publish-$mode"

@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
+#include <set>
 #include <string>
 #include <sys/wait.h>
 
@@ -16,6 +18,7 @@ namespace fs = std::filesystem;
 
 const std::string publisher = std::string(KAVIRO_BINARY_DIR) + "/bin/kaviro-publish";
 const std::string tableScript = std::string(KAVIRO_SOURCE_DIR) + "/examples/wohnungen-sqlite.sql";
+const std::string examples = std::string(KAVIRO_SOURCE_DIR) + "/examples/";
 
 using kaviro::test::readFile;
 using kaviro::test::writeFile;
@@ -239,13 +242,13 @@ TEST_F(Publisher, WarnsOfUnknownNamesAndChecksWithoutWritingPages)
 
 TEST_F(Publisher, TheDemoTemplateServesTablesWithAndWithoutFurtherColumns)
 {
-    const std::string demo = std::string(KAVIRO_SOURCE_DIR) + "/examples/wohnungen.templ";
+    const std::string demo = examples + "wohnungen.templ";
     writeSettings(sqlite(), false, demo);
     Result result = publish(settingsArgument() + " --check");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
 
-    const std::string extras = std::string(KAVIRO_SOURCE_DIR) + "/examples/weitere-angaben-sqlite.sql";
+    const std::string extras = examples + "weitere-angaben-sqlite.sql";
     writeFile(m_dir / "werte.sql", "UPDATE \"Wohnungen\" SET \"Zimmer\" = 2, \"Energieausweis\" = "
                                    "'Bedarfsausweis', \"Energiekennwert\" = 88.5, \"Baujahr\" = 1998 "
                                    "WHERE \"Ort\" = 'Aachen';");
@@ -259,6 +262,50 @@ TEST_F(Publisher, TheDemoTemplateServesTablesWithAndWithoutFurtherColumns)
     EXPECT_NE(page.find("<tr><th>Zimmer</th><td>2</td></tr>"), std::string::npos);
     EXPECT_NE(page.find("Bedarfsausweis: 88,5 kWh/(m\xB2\xB7" "a), , Baujahr 1998, Effizienzklasse </p>"),
               std::string::npos);
+}
+
+TEST_F(Publisher, TheDemoGivesListAndDetailPagesWhoseLinksAllArrive)
+{
+    const fs::path demoDb = m_dir / "demo.db";
+    ASSERT_EQ(std::system((shellQuoted(fs::path(KAVIRO_BINARY_DIR) / "bin/kaviro-createdb") + " " +
+                           shellQuoted(demoDb) + " >/dev/null").c_str()),
+              0);
+    writeFile(m_dir / "kaviro.ini", "[Template]\r\nFilename=" + examples + "wohnungen.templ\r\nOutput=" +
+                                        html().string() + "\r\nMultiPage=1\r\nRowsPerPage=5\r\nDetailvorlage=" +
+                                        examples + "wohnung-detail.templ\r\n[Database]\r\nConnectionString=" +
+                                        "Provider=SQLite;Data Source=" + demoDb.string() + "\r\n");
+    const Result result = publish(settingsArgument(), "de_DE.UTF-8");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_NE(result.out.find("5 HTML-Seiten mit 25 Wohnungen erzeugt."), std::string::npos) << result.out;
+
+    // Every page's links and images name files of the generation, and each
+    // detail page is reached from a list page and links back to one.
+    const std::regex reference("(href|src)=\"([^\"]+)\"");
+    std::set<std::string> linked, detailPages, listPages;
+    int images = 0;
+    for (const auto &entry : fs::directory_iterator(html())) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".html")
+            continue;
+        (name.starts_with("wohnung-") ? detailPages : listPages).insert(name);
+        const std::string page = readFile(entry.path());
+        bool backLink = false;
+        for (std::sregex_iterator it(page.begin(), page.end(), reference), end; it != end; ++it) {
+            const std::string target = (*it)[2];
+            EXPECT_TRUE(fs::is_regular_file(html() / target)) << name << " -> " << target;
+            images += target.starts_with("bilder/");
+            backLink = backLink || target.starts_with("wohnungen");
+            if (name.starts_with("wohnungen"))
+                linked.insert(target);
+        }
+        EXPECT_TRUE(backLink || !name.starts_with("wohnung-")) << name;
+    }
+    EXPECT_EQ(listPages.size(), 5u);
+    EXPECT_EQ(detailPages.size(), 25u);
+    for (const std::string &detail : detailPages)
+        EXPECT_TRUE(linked.count(detail)) << detail;
+    EXPECT_GT(images, 0);
 }
 
 } // namespace

@@ -123,17 +123,19 @@ TEST_F(PhotoPagesTest, OneDetailPagePerListingWithItsPhotosAndItsListPage)
     EXPECT_EQ(files.at("wohnung-20.html"), "Dritte zur\xFC" "ck: liste2.html (2/2)");
 }
 
-TEST_F(PhotoPagesTest, DetailPagesFormatDatesAsTheListPagesDo)
+TEST_F(PhotoPagesTest, DetailPagesFormatDatesAndNumbersAsTheListPagesDo)
 {
-    m_listings.rows[0].dates.fill({2025, 9, 1});
+    m_listings.rows[0].dates[std::size_t(snapshotDateSlot(listingColumnIndex("ZuMietenAb")))] = {2025, 8, 1};
+    m_listings.rows[0].number("Miete") = 700.5;
+    m_generator.setDecimalSeparator(',');
     m_generator.setDateFormatter([](const ListingDateTime &date, const std::string &format) {
-        return format + "=" + std::to_string(date.year);
+        return format + ' ' + std::to_string(date.day) + '.' + std::to_string(date.month) + '.';
     });
-    const std::string date = "<macro name=ZuMietenAb format=\"yyyy\"/>";
-    run("<repeat name=Loop>" + date + ";</repeat name=Loop>", date);
+    const std::string fields = "<macro name=ZuMietenAb format=d.M./> <macro name=Miete/>;";
+    run("<repeat name=Loop>" + fields + "</repeat name=Loop>", fields);
     const auto files = outputFiles();
-    EXPECT_EQ(files.at("liste.html"), "yyyy=2025;;\r\n");
-    EXPECT_EQ(files.at("wohnung-12.html"), "yyyy=2025\r\n");
+    EXPECT_EQ(files.at("liste.html"), "d.M. 1.8.   700,50 \x80;     0,00 \x80;\r\n");
+    EXPECT_EQ(files.at("wohnung-12.html"), "d.M. 1.8.   700,50 \x80;\r\n");
 }
 
 TEST_F(PhotoPagesTest, ALaterGenerationRemovesTheFilesItNoLongerWrites)

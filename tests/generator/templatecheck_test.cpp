@@ -1,4 +1,5 @@
 #include "generator/listingpagegenerator.h"
+#include "tests/support/testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,15 @@ TEST(TemplateCheck, LeavesOutWhatAGesetztOfAnAbsentColumnHides)
                        "<if name=Gesetzt feld=Zimmer><macro name=Zimer/></if name=Gesetzt>\r\n"
                        "</repeat name=Loop>\r\n"),
               (std::vector<std::string>{"Zeile 2: unbekanntes Makro \"Alt\"", "Zeile 3: unbekanntes Makro \"Zimer\""}));
+}
+
+// The publisher reports the list template's unknown names, not those of the
+// detail template; the example's are checked here.
+TEST(TemplateCheck, TheExampleDetailTemplateUsesOnlyKnownNames)
+{
+    const std::string text = test::readFile(std::string(KAVIRO_SOURCE_DIR) + "/examples/wohnung-detail.templ");
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(warnings(text), std::vector<std::string>{});
 }
 
 } // namespace

@@ -19,7 +19,8 @@ usr=$stage/usr
 for program in kaviro kaviro-publish kaviro-createdb; do
   [ -x "$usr/bin/$program" ] || fail "Programm fehlt: bin/$program"
 done
-for example in wohnungen.templ wohnungen-sqlite.sql wohnungen-postgresql.sql demo-wohnungen.sql; do
+for example in wohnungen.templ wohnung-detail.templ wohnungen-sqlite.sql wohnungen-postgresql.sql \
+               demo-wohnungen.sql demo-bilder/bilder.txt demo-bilder/fassade.jpg; do
   expect_file "$usr/share/kaviro/examples/$example"
 done
 
@@ -73,12 +74,15 @@ as_nobody sh -c "cat > '$config'" <<INI
 Filename=$usr/share/kaviro/examples/wohnungen.templ
 Output=$home/html
 MultiPage=0
+Detailvorlage=$usr/share/kaviro/examples/wohnung-detail.templ
 [Database]
 ConnectionString=Provider=SQLite;Data Source=$home/wohnungen.db
 INI
 out=$(as_nobody XDG_CONFIG_HOME="$home/config" "$publish" 2>&1) || fail "kaviro-publish scheitert: $out"
 expect_contains "$out" "1 HTML-Seite mit 25 Wohnungen erzeugt." "Ausgabe von kaviro-publish"
 expect_file "$home/html/wohnungen.html"
+expect_file "$home/html/wohnung-1.html"
+expect_file "$home/html/bilder/1-1-klein.jpg"
 
 tree_after=$(cd "$stage" && find . -printf '%p %s %m %T@\n' | sort)
 [ "$tree_before" = "$tree_after" ] || fail "im installierten Baum wurde geschrieben:"$'\n'"$(diff <(echo "$tree_before") <(echo "$tree_after"))"

@@ -33,6 +33,7 @@ expect_contains "$recommends" "libqt6sql6-odbc" "Recommends"
 contents="$(dpkg-deb --contents "$deb")"$'\n'
 for file in usr/bin/kaviro usr/bin/kaviro-publish usr/bin/kaviro-createdb \
             usr/share/kaviro/examples/wohnungen.templ usr/share/kaviro/examples/demo-wohnungen.sql \
+            usr/share/kaviro/examples/wohnung-detail.templ usr/share/kaviro/examples/demo-bilder/bilder.txt \
             usr/share/applications/de.kaviro.Kaviro.desktop usr/share/metainfo/de.kaviro.Kaviro.metainfo.xml \
             usr/share/icons/hicolor/scalable/apps/kaviro.svg usr/share/icons/hicolor/128x128/apps/kaviro.png \
             usr/share/man/man1/kaviro.1.gz usr/share/man/man1/kaviro-publish.1.gz; do
