@@ -13,9 +13,13 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <fcntl.h>
+#include <future>
 #include <iterator>
+#include <memory>
+#include <thread>
 #include <unistd.h>
 
 namespace kaviro {
@@ -393,20 +397,41 @@ void ListingPageGenerator::runFinished()
 
 void ListingPageGenerator::writeFilesBesidePages()
 {
-    const int count = m_listings.webDataCount();
-    if (m_photos) {
-        for (int i = 0; i < count; ++i) {
-            const WebDataRow &row = m_listings.webDataRow(i);
-            for (std::size_t p = 0; p < row.photos.size(); ++p) {
-                const PhotoFiles files = m_photos->photoFiles(row.photos[p].id);
-                m_pages->addFile(photoFileName(row, p, false), files.large);
-                m_pages->addFile(photoFileName(row, p, true), files.thumbnail);
-            }
-        }
-    }
+    if (m_photos)
+        writePhotos();
     renderDetailPages([this](const WebDataRow &row, std::string page) {
         m_pages->addFile(cp1252ToUtf8(detailPageName(row)), std::move(page));
     });
+}
+
+// Scaling a thumbnail costs more than reading and writing both files, so
+// a few are made on other threads while the large images are written.
+void ListingPageGenerator::writePhotos()
+{
+    struct PendingThumbnail {
+        std::string name;
+        std::future<std::string> bytes;
+    };
+    const std::size_t inFlight = std::max(2u, std::thread::hardware_concurrency());
+    std::deque<PendingThumbnail> pending;
+    const auto writeThumbnails = [&](std::size_t keep) {
+        while (pending.size() > keep) {
+            m_pages->addFile(pending.front().name, pending.front().bytes.get());
+            pending.pop_front();
+        }
+    };
+    for (int i = 0; i < m_listings.webDataCount(); ++i) {
+        const WebDataRow &row = m_listings.webDataRow(i);
+        for (std::size_t p = 0; p < row.photos.size(); ++p) {
+            auto large = std::make_shared<const std::string>(m_photos->largeImage(row.photos[p].id));
+            pending.push_back({photoFileName(row, p, true), std::async(std::launch::async, [this, large] {
+                                   return m_photos->thumbnailOf(*large);
+                               })});
+            m_pages->addFile(photoFileName(row, p, false), *large);
+            writeThumbnails(inFlight);
+        }
+    }
+    writeThumbnails(0);
 }
 
 void ListingPageGenerator::renderDetailPages(const std::function<void(const WebDataRow &, std::string)> &take)

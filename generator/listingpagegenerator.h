@@ -127,6 +127,7 @@ private:
     bool failing() const;
     void photoMacroValue(std::string_view name, std::string &value) const;
     void writeFilesBesidePages();
+    void writePhotos();
     // Expands the detail template for each listing and hands over the text.
     void renderDetailPages(const std::function<void(const WebDataRow &, std::string)> &take);
     bool fieldMacroValue(const std::string &name, const StringParameters &tagParams, std::string &value) const;

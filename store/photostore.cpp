@@ -257,11 +257,14 @@ void PhotoStore::setTitle(qint64 photo, const QString &title)
         {title.isEmpty() ? QVariant() : QVariant(title), photo});
 }
 
-PhotoFiles PhotoStore::photoFiles(std::int64_t photoId) const
+std::string PhotoStore::largeImage(std::int64_t photoId) const
 {
-    const QByteArray large = image(photoId);
-    const PreparedImage thumbnail = scaledImage(large, thumbnailSide);
-    return {large.toStdString(), thumbnail.jpeg.toStdString()};
+    return image(photoId).toStdString();
+}
+
+std::string PhotoStore::thumbnailOf(const std::string &large) const
+{
+    return scaledImage(QByteArray::fromStdString(large), thumbnailSide).jpeg.toStdString();
 }
 
 } // namespace kaviro

@@ -66,7 +66,8 @@ public:
     void move(qint64 photo, int steps);
     void setTitle(qint64 photo, const QString &title);
 
-    PhotoFiles photoFiles(std::int64_t photoId) const override;
+    std::string largeImage(std::int64_t photoId) const override;
+    std::string thumbnailOf(const std::string &large) const override;
 
 private:
     QString table() const;

@@ -29,10 +29,8 @@ struct MemoryListings : ListingSource {
 
 // Bytes that tell which photo and which size a file holds.
 struct NamedPhotos : PhotoSource {
-    PhotoFiles photoFiles(std::int64_t id) const override
-    {
-        return {"large " + std::to_string(id), "thumb " + std::to_string(id)};
-    }
+    std::string largeImage(std::int64_t id) const override { return "large " + std::to_string(id); }
+    std::string thumbnailOf(const std::string &large) const override { return "thumb " + large.substr(6); }
 };
 
 WebDataRow listing(const std::string &title, const std::string &key, std::vector<WebPhoto> photos = {})
@@ -174,6 +172,25 @@ TEST_F(PhotoPagesTest, AFailedDetailPageLeavesThePreviousGenerationAsItWas)
     m_listings.rows[0].photos.pop_back();
     m_listings.rows[0].text("Wohnung") = "Umbenannt";
     EXPECT_THROW(run(listTemplate, "<if name=Unbekannt></if name=Unbekannt>"), Error);
+    EXPECT_EQ(outputFiles(), before);
+}
+
+TEST_F(PhotoPagesTest, AThumbnailThatFailsLeavesThePreviousGenerationAsItWas)
+{
+    // Thumbnails are made on other threads; their failure still ends the run.
+    struct FailingThumbnail : NamedPhotos {
+        std::string thumbnailOf(const std::string &large) const override
+        {
+            if (large == "large 9")
+                throw Error("Das Bild ist besch\xE4" "digt.");
+            return NamedPhotos::thumbnailOf(large);
+        }
+    } failing;
+    run(listTemplate, "<macro name=Wohnung/>");
+    const auto before = outputFiles();
+    m_generator.setPhotoSource(&failing);
+    m_listings.rows[0].text("Wohnung") = "Umbenannt";
+    EXPECT_THROW(run(listTemplate, "<macro name=Wohnung/>"), Error);
     EXPECT_EQ(outputFiles(), before);
 }
 

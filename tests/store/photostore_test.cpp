@@ -163,9 +163,9 @@ TEST_P(PhotoStoreTest, TheSnapshotCarriesEachActiveListingsPhotosAndKey)
     EXPECT_EQ(altbau.photos[1].width, 40);
     EXPECT_TRUE(m_module.webDataRow(1).photos.empty());
 
-    const PhotoFiles files = photos.photoFiles(altbau.photos[0].id);
-    EXPECT_EQ(files.large, photos.image(altbau.photos[0].id).toStdString());
-    EXPECT_EQ(QImage::fromData(QByteArray::fromStdString(files.thumbnail)).size(), QSize(40, 30));
+    const std::string large = photos.largeImage(altbau.photos[0].id);
+    EXPECT_EQ(large, photos.image(altbau.photos[0].id).toStdString());
+    EXPECT_EQ(QImage::fromData(QByteArray::fromStdString(photos.thumbnailOf(large))).size(), QSize(40, 30));
 }
 
 TEST_P(PhotoStoreTest, ThumbnailsAreAtMost400Pixels)
