@@ -666,6 +666,7 @@ void MainWindow::navigatorClicked(RecordNavigator::Button which)
         case RecordNavigator::Refresh:
             submitEditors();
             listings->refresh();
+            m_photos->refresh();
             break;
         }
     });

@@ -126,10 +126,19 @@ void PhotoStrip::setDatabase(const QSqlDatabase &db)
 
 void PhotoStrip::showListing(std::optional<qint64> listing)
 {
+    // The window shows its current row more than once per move; the list
+    // already holds this listing's photos then.
+    if (listing == m_listing)
+        return;
     // The navigator takes no focus, so a title typed without Enter is
     // written here rather than lost.
     retitleSelected();
     m_listing = listing;
+    reload();
+}
+
+void PhotoStrip::refresh()
+{
     reload();
 }
 

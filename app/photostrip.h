@@ -36,6 +36,8 @@ public:
     // The listing whose photos are shown; nothing for one that has no key
     // (yet): then adding asks keyForAdding.
     void showListing(std::optional<qint64> listing);
+    // Reads the shown listing's photos again, as others may have changed them.
+    void refresh();
     // Writes the pending listing and gives its key, or throws a German
     // kaviro::Error saying why the listing can hold no photos.
     void setKeyForAdding(std::function<qint64()> key) { m_keyForAdding = std::move(key); }

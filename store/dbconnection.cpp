@@ -42,11 +42,12 @@ void useLocalTimeZone(const QSqlDatabase &db)
 // keep its photos, and a new listing given the freed key would show them.
 // A reference to a column that is no key (photos beside a table from before
 // the key) would make every change fail; such a database stays as it was.
+// Preparing the check finds such references without reading a row.
 void useForeignKeys(const QSqlDatabase &db)
 {
     QSqlQuery query(db);
     query.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
-    if (!query.exec(QStringLiteral("PRAGMA foreign_key_check")))
+    if (!query.prepare(QStringLiteral("PRAGMA foreign_key_check")))
         query.exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
 }
 
